@@ -1,0 +1,14 @@
+#pragma once
+
+// The console run-time the client was written against, over the host OS.
+
+// The separator between directories in a program path.
+extern const char kPathSeparator;
+
+// Makes `path` the working directory; 0 on success, -1 on failure.
+int _chdir(const char* path);
+
+// Waits for one key. On a terminal the key is read without echo and the
+// terminal is restored; otherwise one byte is read from standard input,
+// returning -1 at once at end of input so that scripts never hang here.
+int _getch();

@@ -1,0 +1,50 @@
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "platform/console.h"
+
+const char kPathSeparator = '/';
+
+int _chdir(const char* path) { return ::chdir(path); }
+
+namespace {
+
+// Restores the terminal settings it was given, on every way out.
+class TerminalModeGuard {
+ public:
+  explicit TerminalModeGuard(const termios& saved) : saved_(saved) {}
+  ~TerminalModeGuard() { ::tcsetattr(STDIN_FILENO, TCSANOW, &saved_); }
+  TerminalModeGuard(const TerminalModeGuard&) = delete;
+  TerminalModeGuard& operator=(const TerminalModeGuard&) = delete;
+
+ private:
+  termios saved_;
+};
+
+int readOneByte() {
+  unsigned char byte = 0;
+  for (;;) {
+    const ssize_t got = ::read(STDIN_FILENO, &byte, 1);
+    if (got == 1) return byte;
+    if (got < 0 && errno == EINTR) continue;
+    return -1;
+  }
+}
+
+}  // namespace
+
+int _getch() {
+  termios saved {};
+  if (!::isatty(STDIN_FILENO) || ::tcgetattr(STDIN_FILENO, &saved) != 0) {
+    return readOneByte();
+  }
+  TerminalModeGuard restore(saved);
+  termios raw = saved;
+  raw.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
+  raw.c_cc[VMIN] = 1;
+  raw.c_cc[VTIME] = 0;
+  ::tcsetattr(STDIN_FILENO, TCSANOW, &raw);
+  return readOneByte();
+}

@@ -1,0 +1,12 @@
+#include <cstdlib>
+
+#include "platform/environment.h"
+
+namespace platform {
+
+std::string environmentValue(const char* name) {
+  const char* value = std::getenv(name);
+  return value == nullptr ? std::string() : std::string(value);
+}
+
+}  // namespace platform

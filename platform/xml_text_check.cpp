@@ -1,0 +1,80 @@
+#include "platform/xml_text_check.h"
+
+#include <cstdint>
+#include <cstring>
+
+namespace platform {
+
+namespace {
+
+bool isContinuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
+
+// Length of the valid multi-byte sequence at `at`, or 0.
+std::size_t sequenceLength(const unsigned char* at, std::size_t left) {
+  const unsigned char lead = at[0];
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    return left >= 2 && isContinuation(at[1]) ? 2 : 0;
+  }
+  if (lead >= 0xE0 && lead <= 0xEF) {
+    if (left < 3 || !isContinuation(at[1]) || !isContinuation(at[2])) return 0;
+    if (lead == 0xE0 && at[1] < 0xA0) return 0;   // overlong
+    if (lead == 0xED && at[1] >= 0xA0) return 0;  // surrogate
+    return 3;
+  }
+  if (lead >= 0xF0 && lead <= 0xF4) {
+    if (left < 4 || !isContinuation(at[1]) || !isContinuation(at[2]) ||
+        !isContinuation(at[3])) {
+      return 0;
+    }
+    if (lead == 0xF0 && at[1] < 0x90) return 0;   // overlong
+    if (lead == 0xF4 && at[1] >= 0x90) return 0;  // beyond U+10FFFF
+    return 4;
+  }
+  return 0;
+}
+
+bool isAllowedAscii(unsigned char byte) {
+  return byte >= 0x20 || byte == '\t' || byte == '\n' || byte == '\r';
+}
+
+}  // namespace
+
+std::size_t findInvalidXmlText(const char* text, std::size_t size) {
+  const auto* bytes = reinterpret_cast<const unsigned char*>(text);
+  std::size_t at = 0;
+  while (at < size) {
+    // Eight bytes at a time while they are all printable ASCII: no byte
+    // with the top bit set and none below 0x20.
+    while (at + 8 <= size) {
+      std::uint64_t word;
+      std::memcpy(&word, bytes + at, 8);
+      const std::uint64_t high = word & 0x8080808080808080ULL;
+      const std::uint64_t control =
+          (word - 0x2020202020202020ULL) & ~word & 0x8080808080808080ULL;
+      if ((high | control) != 0) break;
+      at += 8;
+    }
+    if (at >= size) break;
+    const unsigned char byte = bytes[at];
+    if (byte < 0x80) {
+      if (!isAllowedAscii(byte)) return at;
+      ++at;
+      continue;
+    }
+    const std::size_t length = sequenceLength(bytes + at, size - at);
+    if (length == 0) return at;
+    at += length;
+  }
+  return size;
+}
+
+bool isWideEncoded(const char* text, std::size_t size) {
+  const auto* bytes = reinterpret_cast<const unsigned char*>(text);
+  if (size >= 2 && ((bytes[0] == 0xFE && bytes[1] == 0xFF) ||
+                    (bytes[0] == 0xFF && bytes[1] == 0xFE))) {
+    return true;
+  }
+  return size >= 2 && (bytes[0] == 0 || bytes[1] == 0);
+}
+
+}  // namespace platform
