@@ -1,0 +1,33 @@
+#include "client/md_provider_client.h"
+
+#include <iostream>
+#include <string>
+
+#include "platform/environment.h"
+
+MDProviderClient::MDProviderClient()
+    : userName(""),
+      password(""),
+      authNamespace(""),
+      firstSeq(0),
+      lastSeq(-1),
+      createProject(false) {}
+
+MDProviderClient::~MDProviderClient() = default;
+
+bool MDProviderClient::initialize() {
+  if (authNamespace == "") authNamespace = "NTLM";
+  const std::string tracePath = platform::environmentValue("MDPROVIDER_TRACE");
+  if (tracePath.empty() || requestTrace.isOpen()) return true;
+  std::string reason;
+  if (!requestTrace.open(tracePath, reason)) {
+    std::cerr << "Cannot open the request trace \"" << tracePath
+              << "\": " << reason << std::endl;
+    return false;
+  }
+  return true;
+}
+
+void MDProviderClient::printMessage(const char* text) {
+  std::cout << text << std::endl;
+}

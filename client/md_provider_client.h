@@ -1,0 +1,73 @@
+#pragma once
+
+#include <cstdint>
+
+#include "platform/i18n_string.h"
+#include "platform/output_file.h"
+
+class TOVIDOM_Document;
+class TOVIDOM_Node;
+
+// One run's settings and every operation of the run. The command line
+// fills it, `initialize` completes it, and from then on it is read only.
+class MDProviderClient {
+ public:
+  MDProviderClient();
+  ~MDProviderClient();
+  MDProviderClient(const MDProviderClient&) = delete;
+  MDProviderClient& operator=(const MDProviderClient&) = delete;
+
+  // Command line. Returns true when usable, false after reporting a missing
+  // script; an unusable command line ends the process in printUsage.
+  bool parseArguments(int argc, char** argv);
+  [[noreturn]] void printUsage();
+
+  // Gives the authentication namespace its default and opens the request
+  // trace named by MDPROVIDER_TRACE; false when the trace cannot be opened.
+  bool initialize();
+
+  I18NString getTestType() const { return testType; }
+  I18NString getProjectName() const { return projectName; }
+  I18NString getScriptPath() const { return scriptPath; }
+  I18NString getAuthNamespace() const { return authNamespace; }
+  std::int32_t getFirstSeq() const { return firstSeq; }
+  std::int32_t getLastSeq() const { return lastSeq; }
+  bool isCreateProject() const { return createProject; }
+
+  // Writes the text and a line end to standard output, and flushes it.
+  void printMessage(const char* text);
+
+  // The request envelope: builds and serializes one request. True whenever
+  // they return; failures are thrown.
+  bool processRequest(const I18NString& type, const I18NString& action,
+                      TOVIDOM_Document& payload);
+  bool processNodeRequest(const I18NString& type, const I18NString& action,
+                          TOVIDOM_Node& node);
+
+  // Project requests.
+  bool openModel();
+  bool createModel();
+  bool closeModel();
+  bool finishReplay();
+
+  // The tests.
+  bool replayActionLog();
+  bool processScriptRequest(const I18NString& type, const I18NString& action,
+                            const I18NString& scriptPath);
+
+ private:
+  bool projectRequest(long actionId);
+
+  I18NString testType;
+  I18NString projectName;
+  I18NString scriptPath;
+  I18NString userName;
+  I18NString password;
+  I18NString authNamespace;
+  I18NString target;
+  std::int32_t firstSeq;
+  std::int32_t lastSeq;
+  bool createProject;
+  // Where every serialized request is copied when a trace is asked for.
+  platform::OutputFile requestTrace;
+};

@@ -1,0 +1,44 @@
+// The one form of every request: an `mdprovider` element naming the type,
+// the action and the model, around a copy of the payload.
+
+#include <ostream>
+
+#include "client/md_provider_client.h"
+#include "client/request_buffer.h"
+#include "platform/tov_exception.h"
+#include "platform/xml_document.h"
+
+bool MDProviderClient::processRequest(const I18NString& type,
+                                      const I18NString& action,
+                                      TOVIDOM_Document& payload) {
+  TOVIDOM_Document envelope =
+      TOVIDOM_DOMImplementation::getInstance()->createDocument();
+  TOVIDOM_Element root = envelope->createElement("mdprovider");
+  root->setAttribute("type", type);
+  root->setAttribute("action", action);
+  root->setAttribute("model", I18NString(projectName.c_str()));
+  if (payload != nullptr) {
+    const TOVIDOM_Node first = payload->getFirstChild();
+    if (first != nullptr) root->appendChild(envelope->importNode(first, 1));
+  }
+  envelope->appendChild(root);
+
+  RequestBuffer buffer;
+  std::ostream out(&buffer);
+  TOVIDOM_Helper::write(envelope, out, nullptr);
+  out.put('\0');
+  // A request cut short is a failure, never a request counted as sent.
+  if (!out) throw new TOVException("The request could not be serialized whole");
+  if (requestTrace.isOpen()) requestTrace.append(buffer.data(), buffer.size());
+  return true;
+}
+
+bool MDProviderClient::processNodeRequest(const I18NString& type,
+                                          const I18NString& action,
+                                          TOVIDOM_Node& node) {
+  TOVIDOM_Document carrier =
+      TOVIDOM_DOMImplementation::getInstance()->createDocument();
+  if (node != nullptr) carrier->appendChild(carrier->importNode(node, 1));
+  processRequest(type, action, carrier);
+  return true;
+}

@@ -1,0 +1,88 @@
+// Reading the command line into the client object.
+
+#include <cstdlib>
+#include <iostream>
+
+#include "client/md_provider_client.h"
+#include "platform/console.h"
+#include "platform/decimal_number.h"
+#include "platform/file_test.h"
+
+namespace {
+
+constexpr unsigned short kRegularFileMode = 0x8000;
+
+}  // namespace
+
+bool MDProviderClient::parseArguments(int argc, char** argv) {
+  int index = 1;
+  while (index < argc) {
+    const char* word = argv[index];
+    if (word[0] != '-') printUsage();
+    const bool hasNext = index + 1 < argc;
+    const char* next = hasNext ? argv[index + 1] : nullptr;
+    I18NString* field = nullptr;
+    switch (word[1]) {
+      case 'b':
+        firstSeq = platform::decimalToInt(word + 2);
+        index += 1;
+        continue;
+      case 'e':
+        lastSeq = platform::decimalToInt(word + 2);
+        index += 1;
+        continue;
+      case 'n':
+        index += 2;
+        continue;
+      case 'c':
+      case 'm':
+        if (hasNext) createProject = (word[1] == 'c');
+        field = &projectName;
+        break;
+      case 's': field = &scriptPath; break;
+      case 't': field = &testType; break;
+      case 'u': field = &userName; break;
+      case 'p': field = &password; break;
+      case 'x': field = &authNamespace; break;
+      case 'd': field = &target; break;
+      default:
+        printUsage();
+    }
+    // A value-taking option as the last word is ignored.
+    if (!hasNext) break;
+    *field = I18NString(next);
+    index += 2;
+  }
+
+  if (projectName == "") printUsage();
+  if (createProject) return true;
+  if (scriptPath == "") printUsage();
+  if (KesVrnDir::exists(scriptPath, kRegularFileMode) != 0) return true;
+  std::cout << "Failed to open the script." << std::endl;
+  return false;
+}
+
+void MDProviderClient::printUsage() {
+  static const char* const kLines[] = {
+      "KesMDProviderClient - version 0.1",
+      "Usage: -t {AC | MA | XS} {-c | -m} project [-s script]",
+      "  Options: ",
+      "\t-t test type (AC - action, MA - MA I/F, XS - stylesheet)",
+      "\t-c create a new project",
+      "\t-m open an existing project",
+      "\t-s script to apply",
+      "\t-u user name (if authentication required)",
+      "\t-p password  (if authentication required)",
+      "\t-x namespace  (if authentication required)",
+      "\t-d target (D - dispatcher C - CGI, deafault - direct",
+      "  Examples: ",
+      "",
+      "  -t AC -m connection -s script      Apply action log (script) to the model.",
+      "  -t MA -m connection -s script      Query model using MA inteface.",
+      "  -t XS -m connection -s script      Apply stylesheet (script) to the model).",
+      "\tPress any key to exit ...",
+  };
+  for (const char* line : kLines) std::cout << line << std::endl;
+  _getch();
+  std::exit(1);
+}

@@ -1,0 +1,73 @@
+#include "driver/run_driver.h"
+
+#include <iostream>
+#include <memory>
+
+#include "client/md_provider_client.h"
+#include "driver/program_directory.h"
+#include "platform/i18n_string.h"
+#include "platform/resources.h"
+#include "platform/tov_exception.h"
+
+namespace {
+
+// The body of the run: open or create, the test, close.
+void runTests(MDProviderClient& client) {
+  const bool opened =
+      client.isCreateProject() ? client.createModel() : client.openModel();
+  if (!opened) client.printMessage("Unable to open the model.");
+
+  if (client.getTestType() == "AC") client.replayActionLog();
+  if (client.getTestType() == "MA") {
+    const I18NString type = resources::getString(262);
+    const I18NString action = resources::getString(327);
+    const I18NString script = client.getScriptPath();
+    client.processScriptRequest(type, action, script);
+  }
+  if (client.getTestType() == "XS") {
+    const I18NString type = resources::getString(366);
+    const I18NString action = resources::getString(77);
+    const I18NString script = client.getScriptPath();
+    client.processScriptRequest(type, action, script);
+  }
+  client.closeModel();
+}
+
+// Everything up to and through the run; failures in the body are reported
+// here and end the run with 1.
+int runGuarded(int argc, char** argv) {
+  moveToProgramDirectory(argc > 0 ? argv[0] : nullptr);
+  std::unique_ptr<MDProviderClient> client(new MDProviderClient());
+  if (!client->parseArguments(argc, argv)) return 1;
+  if (!client->initialize()) {
+    std::cerr << "Could not initialize the client";
+    return 1;
+  }
+  try {
+    runTests(*client);
+  } catch (TOVException* failure) {
+    const std::unique_ptr<TOVException> owned(failure);
+    client->printMessage(failure->getErrorCodeString());
+    return 1;
+  } catch (...) {
+    client->printMessage("Unexpected error during request execution.");
+    return 1;
+  }
+  return 0;
+}
+
+}  // namespace
+
+int runClient(int argc, char** argv) {
+  // Failures before the body (constructing the client, reading the command
+  // line) end the run with 1 and a message, never with an abort.
+  try {
+    return runGuarded(argc, argv);
+  } catch (TOVException* failure) {
+    const std::unique_ptr<TOVException> owned(failure);
+    std::cout << failure->getErrorCodeString() << std::endl;
+  } catch (...) {
+    std::cout << "Unexpected error during start-up." << std::endl;
+  }
+  return 1;
+}
