@@ -1,0 +1,24 @@
+#include "connection/exchange_echo.h"
+
+#include <cstring>
+#include <iostream>
+
+#include "platform/console.h"
+#include "platform/xml_document.h"
+
+void echoExchange(TOVIDOM_Node& request, const char* responseText) {
+  TOVIDOM_Document response =
+      TOVIDOM_DOMImplementation::getInstance()->createDocument();
+  TOVIDOM_Parser parser(0);
+  const unsigned long length =
+      responseText == nullptr ? 0 : std::strlen(responseText);
+  parser->parse(responseText, length, response);
+
+  std::cout << "\n---->Request:\n";
+  TOVIDOM_Helper::write(request, std::cout, nullptr);
+  std::cout << std::endl << std::endl;
+  std::cout << "\n<----Response:\n";
+  TOVIDOM_Helper::write(response, std::cout, nullptr);
+  std::cout << "\tPress any key to continue ..." << std::endl;
+  _getch();
+}
