@@ -1,0 +1,204 @@
+#include "tests/test_support.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include <gtest/gtest.h>
+
+namespace fs = std::filesystem;
+
+extern char** environ;
+
+namespace test_support {
+
+const char* const kUsageText =
+    "KesMDProviderClient - version 0.1\n"
+    "Usage: -t {AC | MA | XS} {-c | -m} project [-s script]\n"
+    "  Options: \n"
+    "\t-t test type (AC - action, MA - MA I/F, XS - stylesheet)\n"
+    "\t-c create a new project\n"
+    "\t-m open an existing project\n"
+    "\t-s script to apply\n"
+    "\t-u user name (if authentication required)\n"
+    "\t-p password  (if authentication required)\n"
+    "\t-x namespace  (if authentication required)\n"
+    "\t-d target (D - dispatcher C - CGI, deafault - direct\n"
+    "  Examples: \n"
+    "\n"
+    "  -t AC -m connection -s script      Apply action log (script) to the "
+    "model.\n"
+    "  -t MA -m connection -s script      Query model using MA inteface.\n"
+    "  -t XS -m connection -s script      Apply stylesheet (script) to the "
+    "model).\n"
+    "\tPress any key to exit ...\n";
+
+TempDir::TempDir() {
+  std::string pattern = (fs::temp_directory_path() / "kes-test-XXXXXX").string();
+  if (::mkdtemp(pattern.data()) == nullptr) std::abort();
+  path_ = pattern;
+}
+
+TempDir::~TempDir() {
+  if (::testing::Test::HasFailure()) {
+    std::fprintf(stderr, "kept for a look: %s\n", path_.c_str());
+    return;
+  }
+  std::error_code ignored;
+  fs::remove_all(path_, ignored);
+}
+
+std::string TempDir::write(const std::string& name,
+                           const std::string& content) const {
+  const fs::path full = fs::path(path_) / name;
+  fs::create_directories(full.parent_path());
+  std::ofstream(full, std::ios::binary) << content;
+  return full.string();
+}
+
+std::string readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+std::vector<std::string> readTrace(const std::string& path) {
+  const std::string text = readFile(path);
+  std::vector<std::string> records;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t end = text.find('\0', start);
+    if (end == std::string::npos) {
+      records.push_back(text.substr(start) + "<no NUL at the end>");
+      break;
+    }
+    records.push_back(text.substr(start, end - start));
+    start = end + 1;
+  }
+  return records;
+}
+
+ScopedEnv::ScopedEnv(const char* name, const std::string& value) : name_(name) {
+  if (const char* old = std::getenv(name)) {
+    hadValue_ = true;
+    oldValue_ = old;
+  }
+  ::setenv(name, value.c_str(), 1);
+}
+
+ScopedEnv::~ScopedEnv() {
+  if (hadValue_) {
+    ::setenv(name_.c_str(), oldValue_.c_str(), 1);
+  } else {
+    ::unsetenv(name_.c_str());
+  }
+}
+
+std::string installProgram(const TempDir& dir) {
+  const fs::path copy = fs::path(dir.path()) / "KesMDProviderClient";
+  fs::copy_file(KES_PROGRAM_PATH, copy, fs::copy_options::overwrite_existing);
+  return copy.string();
+}
+
+namespace {
+
+std::vector<std::string> childEnvironment(const RunOptions& options) {
+  std::vector<std::string> env;
+  for (char** entry = environ; *entry != nullptr; ++entry) {
+    if (std::strncmp(*entry, "MDPROVIDER_", 11) != 0) env.emplace_back(*entry);
+  }
+  for (const auto& [name, value] : options.env) env.push_back(name + "=" + value);
+  return env;
+}
+
+std::vector<char*> pointers(std::vector<std::string>& texts) {
+  std::vector<char*> result;
+  for (std::string& text : texts) result.push_back(text.data());
+  result.push_back(nullptr);
+  return result;
+}
+
+}  // namespace
+
+RunResult runProgram(const std::string& program, const RunOptions& options) {
+  std::vector<std::string> args;
+  args.push_back(options.argv0.empty() ? program : options.argv0);
+  args.insert(args.end(), options.args.begin(), options.args.end());
+  std::vector<std::string> env = childEnvironment(options);
+  std::vector<char*> argv = pointers(args);
+  std::vector<char*> envp = pointers(env);
+
+  int in[2], out[2], err[2];
+  if (::pipe(in) != 0 || ::pipe(out) != 0 || ::pipe(err) != 0) std::abort();
+  const pid_t child = ::fork();
+  if (child == 0) {
+    ::dup2(in[0], 0);
+    ::dup2(out[1], 1);
+    ::dup2(err[1], 2);
+    for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]}) ::close(fd);
+    if (!options.workingDir.empty() && ::chdir(options.workingDir.c_str()) != 0) {
+      ::_exit(126);
+    }
+    ::execve(program.c_str(), argv.data(), envp.data());
+    ::_exit(127);
+  }
+  ::close(in[0]);
+  ::close(out[1]);
+  ::close(err[1]);
+  ::signal(SIGPIPE, SIG_IGN);
+  if (!options.input.empty()) {
+    [[maybe_unused]] const ssize_t put =
+        ::write(in[1], options.input.data(), options.input.size());
+  }
+  ::close(in[1]);
+
+  RunResult result;
+  const auto deadline = std::chrono::steady_clock::now() +
+                        std::chrono::seconds(options.timeoutSeconds);
+  pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
+  std::string* sinks[2] = {&result.out, &result.err};
+  int open = 2;
+  while (open > 0) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) {
+      result.timedOut = true;
+      ::kill(child, SIGKILL);
+      break;
+    }
+    if (::poll(fds, 2, static_cast<int>(left.count())) < 0) continue;
+    for (int i = 0; i < 2; ++i) {
+      if (fds[i].fd < 0 || fds[i].revents == 0) continue;
+      char chunk[65536];
+      const ssize_t got = ::read(fds[i].fd, chunk, sizeof chunk);
+      if (got > 0) {
+        sinks[i]->append(chunk, static_cast<std::size_t>(got));
+      } else {
+        ::close(fds[i].fd);
+        fds[i].fd = -1;
+        --open;
+      }
+    }
+  }
+  for (const pollfd& fd : fds) {
+    if (fd.fd >= 0) ::close(fd.fd);
+  }
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  if (WIFEXITED(status)) result.status = WEXITSTATUS(status);
+  if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
+  return result;
+}
+
+}  // namespace test_support

@@ -1,0 +1,72 @@
+#pragma once
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace test_support {
+
+// A fresh directory, removed when the test passed and kept for a look when
+// it failed.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  const std::string& path() const { return path_; }
+  // Writes `content` to `name` inside the directory; returns the full path.
+  std::string write(const std::string& name, const std::string& content) const;
+
+ private:
+  std::string path_;
+};
+
+std::string readFile(const std::string& path);
+
+// The records of a request trace: each request's text, NUL removed.
+std::vector<std::string> readTrace(const std::string& path);
+
+// Sets an environment variable for the life of the object.
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, const std::string& value);
+  ~ScopedEnv();
+  ScopedEnv(const ScopedEnv&) = delete;
+  ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+ private:
+  std::string name_;
+  bool hadValue_ = false;
+  std::string oldValue_;
+};
+
+struct RunResult {
+  int status = -1;      // exit status when the program exited
+  int signal = 0;       // the signal that ended it, or 0
+  bool timedOut = false;
+  std::string out;
+  std::string err;
+};
+
+struct RunOptions {
+  std::vector<std::string> args;
+  std::string workingDir;  // empty: the test's own
+  std::string input;       // standard input, closed after it
+  std::vector<std::pair<std::string, std::string>> env;
+  int timeoutSeconds = 20;
+  std::string argv0;       // empty: the program path
+};
+
+// Copies the built program into `dir`; returns the copy's path.
+std::string installProgram(const TempDir& dir);
+
+// Runs `program` and collects its status and output; kills it past the
+// time-out. MDPROVIDER_TRACE is cleared unless `options.env` sets it.
+RunResult runProgram(const std::string& program, const RunOptions& options);
+
+// The usage text, as testers' scripts expect it.
+extern const char* const kUsageText;
+
+}  // namespace test_support

@@ -1,0 +1,174 @@
+#include "platform/xml_document.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <memory>
+#include <sstream>
+
+#include "platform/tov_exception.h"
+#include "tests/test_support.h"
+
+namespace {
+
+using test_support::TempDir;
+
+TOVIDOM_Document newDocument() {
+  return TOVIDOM_DOMImplementation::getInstance()->createDocument();
+}
+
+TOVIDOM_Document parseText(const std::string& text) {
+  TOVIDOM_Document document = newDocument();
+  TOVIDOM_Parser(0).parse(text.data(), text.size(), document);
+  return document;
+}
+
+std::string written(const TOVIDOM_Node& node) {
+  std::ostringstream out;
+  TOVIDOM_Helper::write(node, out, nullptr);
+  return out.str();
+}
+
+// The error text of a parse that must fail.
+std::string parseError(const std::string& path) {
+  TOVIDOM_Document document = newDocument();
+  try {
+    TOVIDOM_Parser(0).parse(path.c_str(), document);
+  } catch (TOVException* failure) {
+    const std::unique_ptr<TOVException> owned(failure);
+    return failure->getErrorCodeString();
+  }
+  return "<no failure>";
+}
+
+std::string textError(const std::string& text) {
+  TOVIDOM_Document document = newDocument();
+  try {
+    TOVIDOM_Parser(0).parse(text.data(), text.size(), document);
+  } catch (TOVException* failure) {
+    const std::unique_ptr<TOVException> owned(failure);
+    return failure->getErrorCodeString();
+  }
+  return "<no failure>";
+}
+
+TEST(XmlDocumentTest, KeepsCommentsAndInnerSpaceButNotDeclarationOrDoctype) {
+  const TOVIDOM_Document document = parseText(
+      "<?xml version=\"1.0\"?>\n<!DOCTYPE a>\n<!--note-->\n<a> x <b/>\n</a>\n");
+  const TOVIDOM_Node first = document->getFirstChild();
+  EXPECT_EQ(first->getNodeValue(), "note");
+  EXPECT_EQ(written(document), "<!--note--><a> x <b/>\n</a>");
+
+  const TOVIDOM_Document plain = parseText("<?xml version=\"1.0\"?>\n<a/>");
+  EXPECT_EQ(written(plain->getFirstChild()), "<a/>");
+}
+
+TEST(XmlDocumentTest, ElementsByTagNameIncludeRootAndNestedInDocumentOrder) {
+  const TOVIDOM_Document document = parseText(
+      "<t seq='1'><x><t seq='2'><t seq='3'/></t></x><t seq='4'/></t>");
+  const TOVIDOM_NodeList list = document->getElementsByTagName("t");
+  ASSERT_EQ(list->getLength(), 4u);
+  for (unsigned long i = 0; i < 4; ++i) {
+    EXPECT_EQ(TOVIDOM_Element(list->item(i))->getAttribute("seq"),
+              std::to_string(i + 1).c_str());
+  }
+  EXPECT_FALSE(list->item(4) != nullptr);
+  EXPECT_EQ(TOVIDOM_Element(list->item(0))->getAttribute("missing"), "");
+}
+
+TEST(XmlDocumentTest, HandlesKeepTheirDocumentAlive) {
+  TOVIDOM_Node node;
+  TOVIDOM_NodeList list;
+  {
+    const TOVIDOM_Document document = parseText("<a><b>text</b></a>");
+    list = document->getElementsByTagName("b");
+    node = list->item(0)->getFirstChild();
+  }
+  EXPECT_EQ(node->getNodeValue(), "text");
+  EXPECT_EQ(list->getLength(), 1u);
+}
+
+TEST(XmlDocumentTest, BuildsImportsAndWritesWithoutTouchingTheSource) {
+  const TOVIDOM_Document source = parseText("<p a=\"1\"><q>&lt;t&gt;</q></p>");
+  TOVIDOM_Document target = newDocument();
+  TOVIDOM_Element root = target->createElement("r");
+  root->setAttribute("k", "v\"&");
+  root->setAttribute("k", "w");
+  EXPECT_FALSE(target->getFirstChild() != nullptr);  // not yet in the tree
+  root->appendChild(target->importNode(source->getFirstChild(), 1));
+  root->appendChild(target->importNode(source->getFirstChild(), 0));
+  target->appendChild(root);
+  EXPECT_EQ(written(target), "<r k=\"w\"><p a=\"1\"><q>&lt;t&gt;</q></p><p a=\"1\"/></r>");
+  EXPECT_EQ(written(source), "<p a=\"1\"><q>&lt;t&gt;</q></p>");
+  EXPECT_EQ(target->getElementsByTagName("p")->getLength(), 2u);
+}
+
+TEST(XmlDocumentTest, RejectsMisuseWithAnException) {
+  TOVIDOM_Document one = newDocument();
+  TOVIDOM_Document two = newDocument();
+  TOVIDOM_Element element = two->createElement("x");
+  EXPECT_THROW(one->appendChild(element), TOVException*);
+  EXPECT_THROW(one->importNode(two, 1), TOVException*);
+  EXPECT_THROW(TOVIDOM_Node()->getFirstChild(), TOVException*);
+  EXPECT_THROW(TOVIDOM_Element(parseText("<a>t</a>")->getFirstChild()->getFirstChild()),
+               TOVException*);
+}
+
+TEST(XmlDocumentTest, ParseErrorsNameTheSourcePositionAndReason) {
+  TempDir dir;
+  EXPECT_EQ(parseError(dir.path() + "/none.xml"),
+            "Failed to open \"" + dir.path() + "/none.xml\": No such file or directory");
+  EXPECT_EQ(parseError(""), "Failed to open \"\": No such file or directory");
+  EXPECT_EQ(parseError(dir.path()), "Failed to open \"" + dir.path() + "\": not a regular file");
+  const std::string fifo = dir.path() + "/fifo";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  EXPECT_EQ(parseError(fifo), "Failed to open \"" + fifo + "\": not a regular file");
+
+  const std::string empty = dir.write("empty.xml", "");
+  EXPECT_EQ(parseError(empty), "Failed to parse \"" + empty + "\": the file is empty");
+  const std::string mismatch = dir.write("m.xml", "<a>\n  <b></c>\n</a>");
+  EXPECT_EQ(parseError(mismatch),
+            "Failed to parse \"" + mismatch + "\" at line 2, column 8: Start-end tags mismatch");
+
+  EXPECT_EQ(textError("<a/>\n<b/>"),
+            "Failed to parse the in-memory text at line 2, column 1: more than one root element");
+  EXPECT_EQ(textError("<a/>tail"),
+            "Failed to parse the in-memory text at line 1, column 5: text outside the root element");
+  EXPECT_EQ(textError("<!--c-->  "), "Failed to parse the in-memory text: no root element");
+  EXPECT_EQ(textError("   "), "Failed to parse the in-memory text: no root element");
+  EXPECT_EQ(textError(std::string("<a>x\0y</a>", 10)),
+            "Failed to parse the in-memory text at line 1, column 5: NUL byte in the text");
+  EXPECT_EQ(textError("<a>\xC3\x28</a>"),
+            "Failed to parse the in-memory text at line 1, column 4: invalid UTF-8 or a "
+            "character not allowed");
+}
+
+TEST(XmlDocumentTest, AcceptsWhatIsWellFormed) {
+  // Length 0 is an empty body, not an error.
+  TOVIDOM_Document empty = newDocument();
+  EXPECT_EQ(TOVIDOM_Parser(0).parse("", 0, empty), 0);
+  EXPECT_FALSE(empty->getFirstChild() != nullptr);
+
+  EXPECT_EQ(written(parseText("\xEF\xBB\xBF<a>caf\xC3\xA9 \xF0\x9F\x98\x80</a>")),
+            "<a>caf\xC3\xA9 \xF0\x9F\x98\x80</a>");
+  const std::string utf16("\xFF\xFE<\0a\0/\0>\0", 10);
+  EXPECT_EQ(written(parseText(utf16)), "<a/>");
+  // Entities of a document type are never expanded.
+  EXPECT_EQ(written(parseText("<!DOCTYPE a [<!ENTITY e SYSTEM \"/etc/passwd\">]><a>&e;</a>")),
+            "<a>&amp;e;</a>");
+}
+
+TEST(XmlDocumentTest, DeepNestingNeitherOverflowsParseCopyNorWrite) {
+  constexpr int kDepth = 200000;
+  std::string text;
+  for (int i = 0; i < kDepth; ++i) text += "<t>";
+  for (int i = 0; i < kDepth; ++i) text += "</t>";
+  const TOVIDOM_Document source = parseText(text);
+  TOVIDOM_Document copy = newDocument();
+  copy->appendChild(copy->importNode(source->getFirstChild(), 1));
+  EXPECT_EQ(copy->getElementsByTagName("t")->getLength(),
+            static_cast<unsigned long>(kDepth));
+  EXPECT_EQ(written(copy).size(), text.size() - 3);  // the innermost is <t/>
+}
+
+}  // namespace
