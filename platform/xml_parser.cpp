@@ -65,7 +65,7 @@ bool checkTopLevel(pugi::xml_document& document, Failure& failure) {
     const pugi::xml_node_type type = child.type();
     if (type == pugi::node_element) {
       if (root) {
-        failure = {child.offset_debug(), "more than one root element"};
+        failure = {child.offset_debug() - 1, "more than one root element"};  // at its "<"
         return false;
       }
       root = child;

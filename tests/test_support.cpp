@@ -161,7 +161,7 @@ RunResult runProgram(const std::string& program, const RunOptions& options) {
     [[maybe_unused]] const ssize_t put =
         ::write(in[1], options.input.data(), options.input.size());
   }
-  ::close(in[1]);
+  if (!options.holdInput) ::close(in[1]);
 
   RunResult result;
   const auto deadline = std::chrono::steady_clock::now() +
@@ -196,9 +196,35 @@ RunResult runProgram(const std::string& program, const RunOptions& options) {
   }
   int status = 0;
   ::waitpid(child, &status, 0);
+  if (options.holdInput) ::close(in[1]);
   if (WIFEXITED(status)) result.status = WEXITSTATUS(status);
   if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
   return result;
+}
+
+}  // namespace test_support
+
+namespace test_support {
+
+ScopedWorkingDir::ScopedWorkingDir(const std::string& dir)
+    : previous_(fs::current_path().string()) {
+  fs::current_path(dir);
+}
+
+ScopedWorkingDir::~ScopedWorkingDir() {
+  std::error_code ignored;
+  fs::current_path(previous_, ignored);
+}
+
+ScopedStdin::ScopedStdin(const std::string& file) : saved_(::dup(0)) {
+  const int fd = ::open(file.c_str(), O_RDONLY);
+  if (fd < 0 || ::dup2(fd, 0) < 0) std::abort();
+  ::close(fd);
+}
+
+ScopedStdin::~ScopedStdin() {
+  ::dup2(saved_, 0);
+  ::close(saved_);
 }
 
 }  // namespace test_support

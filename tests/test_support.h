@@ -1,10 +1,26 @@
 #pragma once
 
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "platform/tov_exception.h"
+
 namespace test_support {
+
+// The text of the TOVException that `action` throws (and deletes), or
+// "<no failure>".
+template <typename Action>
+std::string failureOf(Action action) {
+  try {
+    action();
+  } catch (TOVException* failure) {
+    const std::unique_ptr<TOVException> owned(failure);
+    return failure->getErrorCodeString();
+  }
+  return "<no failure>";
+}
 
 // A fresh directory, removed when the test passed and kept for a look when
 // it failed.
@@ -53,7 +69,8 @@ struct RunResult {
 struct RunOptions {
   std::vector<std::string> args;
   std::string workingDir;  // empty: the test's own
-  std::string input;       // standard input, closed after it
+  std::string input;       // standard input, closed after it...
+  bool holdInput = false;  // ...or held open until the program ends
   std::vector<std::pair<std::string, std::string>> env;
   int timeoutSeconds = 20;
   std::string argv0;       // empty: the program path
@@ -68,5 +85,33 @@ RunResult runProgram(const std::string& program, const RunOptions& options);
 
 // The usage text, as testers' scripts expect it.
 extern const char* const kUsageText;
+
+}  // namespace test_support
+
+namespace test_support {
+
+// Makes `dir` the working directory for the life of the object.
+class ScopedWorkingDir {
+ public:
+  explicit ScopedWorkingDir(const std::string& dir);
+  ~ScopedWorkingDir();
+  ScopedWorkingDir(const ScopedWorkingDir&) = delete;
+  ScopedWorkingDir& operator=(const ScopedWorkingDir&) = delete;
+
+ private:
+  std::string previous_;
+};
+
+// Gives standard input the content of `file` for the life of the object.
+class ScopedStdin {
+ public:
+  explicit ScopedStdin(const std::string& file);
+  ~ScopedStdin();
+  ScopedStdin(const ScopedStdin&) = delete;
+  ScopedStdin& operator=(const ScopedStdin&) = delete;
+
+ private:
+  int saved_ = -1;
+};
 
 }  // namespace test_support

@@ -1,0 +1,161 @@
+// The built program, run as testers run it: console text, exit status and
+// the requests it traced.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "tests/test_support.h"
+
+namespace {
+
+using test_support::RunOptions;
+using test_support::RunResult;
+using test_support::TempDir;
+
+const std::string kLog =
+    "<log>\n <transaction seq=\"1\"><a/></transaction>\n"
+    " <transaction seq=\"2\"/>\n <transaction seq=\"3\"/>\n</log>\n";
+
+std::string request(const std::string& type, const std::string& action,
+                    const std::string& child = "") {
+  const std::string head =
+      "<mdprovider type=\"" + type + "\" action=\"" + action + "\" model=\"P\"";
+  return child.empty() ? head + "/>" : head + ">" + child + "</mdprovider>";
+}
+
+class ProgramTest : public ::testing::Test {
+ protected:
+  ProgramTest() : program(test_support::installProgram(dir)) {
+    dir.write("log.xml", kLog);
+    dir.write("query.xml", "<query><select/></query>");
+  }
+
+  // Runs the program from another directory, tracing its requests.
+  RunResult run(std::vector<std::string> args, RunOptions options = {}) {
+    options.args = std::move(args);
+    if (options.workingDir.empty()) options.workingDir = elsewhere.path();
+    const bool traceNamed = std::any_of(options.env.begin(), options.env.end(),
+                                        [](const auto& e) { return e.first == "MDPROVIDER_TRACE"; });
+    if (!traceNamed) options.env.emplace_back("MDPROVIDER_TRACE", "requests.trace");
+    return test_support::runProgram(program, options);
+  }
+  std::vector<std::string> requests() const {
+    return test_support::readTrace(dir.path() + "/requests.trace");
+  }
+
+  TempDir dir;
+  TempDir elsewhere;
+  std::string program;
+};
+
+TEST_F(ProgramTest, UnusableCommandLineShowsTheUsageTextAndWaitsForAKey) {
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{}, {"-t", "AC", "-m", "P"}, {"-q"}}) {
+    RunOptions options;
+    options.input = "k";
+    const RunResult result = run(args, options);
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.out, test_support::kUsageText);
+    EXPECT_EQ(result.err, "");
+  }
+}
+
+TEST_F(ProgramTest, MissingScriptOfAnOpenedProjectFailsWithoutWaiting) {
+  RunOptions options;
+  options.holdInput = true;  // a wait for a key would hang until the time-out
+  options.timeoutSeconds = 10;
+  const RunResult result = run({"-t", "AC", "-m", "P", "-s", "missing.xml"}, options);
+  EXPECT_FALSE(result.timedOut);
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(result.out, "Failed to open the script.\n");
+  EXPECT_TRUE(requests().empty());
+}
+
+TEST_F(ProgramTest, RelativeScriptsResolveInTheProgramsDirectory) {
+  const RunResult result = run({"-t", "AC", "-m", "P", "-s", "log.xml", "-b2", "-e2"});
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.out, "Transaction count: 3\n\n\nTransaction: 2\n");
+  EXPECT_EQ(requests(), (std::vector<std::string>{
+                            request("project", "open"),
+                            request("action", "execute", "<transaction seq=\"2\"/>"),
+                            request("project", "endReplay"), request("project", "close")}));
+
+  // Started by its bare name the program stays where it was started.
+  RunOptions bare;
+  bare.argv0 = "KesMDProviderClient";
+  const RunResult stayed = run({"-t", "AC", "-m", "P", "-s", "log.xml"}, bare);
+  EXPECT_EQ(stayed.status, 1);
+  EXPECT_EQ(stayed.out, "Failed to open the script.\n");
+}
+
+TEST_F(ProgramTest, EachTestTypeSendsOpenTheTestAndClose) {
+  EXPECT_EQ(run({"-t", "MA", "-m", "P", "-s", "query.xml"}).status, 0);
+  EXPECT_EQ(requests(), (std::vector<std::string>{
+                            request("project", "open"),
+                            request("ma", "query", "<query><select/></query>"),
+                            request("project", "close")}));
+  const RunResult xs = run({"-t", "XS", "-c", "P", "-s", "query.xml"});
+  EXPECT_EQ(xs.status, 0);
+  EXPECT_EQ(xs.out, "");
+  EXPECT_EQ(requests(), (std::vector<std::string>{
+                            request("project", "create"),
+                            request("xs", "transform", "<query><select/></query>"),
+                            request("project", "close")}));
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"-c", "P"}, {"-t", "ZZ", "-c", "P"}, {"-t", "AC", "-c", "P"}}) {
+    const RunResult result = run(args);
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(requests(), (std::vector<std::string>{request("project", "create"),
+                                                    request("project", "close")}));
+  }
+}
+
+TEST_F(ProgramTest, AScriptThatCannotBeParsedEndsTheRunWithoutClosing) {
+  dir.write("broken.xml", "<log>\n<transaction seq=\"1\">\n</log>\n");
+  const RunResult broken = run({"-t", "AC", "-m", "P", "-s", "broken.xml"});
+  EXPECT_EQ(broken.status, 1);
+  EXPECT_EQ(broken.out,
+            "Failed to parse \"broken.xml\" at line 3, column 3: Start-end tags mismatch\n");
+  EXPECT_EQ(requests(), std::vector<std::string>{request("project", "open")});
+
+  const RunResult missing = run({"-t", "AC", "-c", "P", "-s", "missing.xml"});
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_EQ(missing.out, "Failed to open \"missing.xml\": No such file or directory\n");
+
+  for (const char* test : {"MA", "XS"}) {
+    const RunResult none = run({"-t", test, "-c", "P"});
+    EXPECT_EQ(none.status, 1);
+    EXPECT_EQ(none.out, "Failed to open \"\": No such file or directory\n");
+    EXPECT_EQ(requests(), std::vector<std::string>{request("project", "create")});
+  }
+}
+
+TEST_F(ProgramTest, ATraceThatCannotBeWrittenIsAFailure) {
+  RunOptions toDirectory;
+  toDirectory.env.emplace_back("MDPROVIDER_TRACE", dir.path());
+  const RunResult opened = run({"-c", "P"}, toDirectory);
+  EXPECT_EQ(opened.status, 1);
+  EXPECT_EQ(opened.out, "");
+  EXPECT_EQ(opened.err, "Cannot open the request trace \"" + dir.path() +
+                            "\": Is a directory\nCould not initialize the client");
+
+  RunOptions full;
+  full.env.emplace_back("MDPROVIDER_TRACE", "/dev/full");
+  const RunResult written = run({"-t", "AC", "-c", "P", "-s", "log.xml"}, full);
+  EXPECT_EQ(written.status, 1);
+  EXPECT_EQ(written.out, "Failed to write \"/dev/full\": No space left on device\n");
+}
+
+TEST_F(ProgramTest, WithoutATraceTheConsoleIsTheSame) {
+  RunOptions untraced;
+  untraced.env.emplace_back("MDPROVIDER_TRACE", "");
+  const RunResult result = run({"-t", "AC", "-m", "P", "-s", "log.xml"}, untraced);
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.out,
+            "Transaction count: 3\n\n\nTransaction: 1\n\nTransaction: 2\n\nTransaction: 3\n");
+  EXPECT_EQ(result.err, "");
+}
+
+}  // namespace
