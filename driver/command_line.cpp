@@ -1,12 +1,12 @@
 // Reading the command line into the client object.
 
-#include <cstdlib>
 #include <iostream>
 
 #include "client/md_provider_client.h"
 #include "platform/console.h"
 #include "platform/decimal_number.h"
 #include "platform/file_test.h"
+#include "platform/process_exit.h"
 
 namespace {
 
@@ -84,5 +84,5 @@ void MDProviderClient::printUsage() {
   };
   for (const char* line : kLines) std::cout << line << std::endl;
   _getch();
-  std::exit(1);
+  platform::endProcess(1);
 }
