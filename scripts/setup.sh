@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Installs what the build needs, when it is missing. With --tests also what
+# the tests and fuzz targets need; with --bench what the benchmarks need.
+set -euo pipefail
+
+packages=(cmake make g++ pkg-config libpugixml-dev)
+for option in "$@"; do
+  case "$option" in
+    --tests) packages+=(googletest libgtest-dev clang libclang-rt-14-dev) ;;
+    --bench) packages+=(libbenchmark-dev libxml2-utils time) ;;
+    *) echo "setup.sh: unknown option $option" >&2; exit 2 ;;
+  esac
+done
+
+missing=()
+for package in "${packages[@]}"; do
+  dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")
+done
+if ((${#missing[@]} > 0)); then
+  sudo=""
+  [[ $(id -u) -ne 0 ]] && sudo=sudo
+  echo "Installing: ${missing[*]}"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
+fi
