@@ -9,6 +9,9 @@
 // as an exception, which leaves the stream in a failed state.
 class RequestBuffer : public std::streambuf {
  public:
+  // Room for a typical request, so that most never grow.
+  RequestBuffer() { text_.reserve(512); }
+
   const char* data() const { return text_.data(); }
   std::size_t size() const { return text_.size(); }
 

@@ -130,11 +130,6 @@ TOVIDOM_Node TOVIDOM_Node::appendChild(const TOVIDOM_Node& child) {
   if (!moved) {
     throw new TOVException("appendChild: the node cannot be a child here");
   }
-  XmlDocumentData& data = *document_;
-  if (data.limbo && !data.limbo.first_child()) {
-    data.document.remove_child(data.limbo);
-    data.limbo = pugi::xml_node();
-  }
   return child;
 }
 

@@ -15,8 +15,8 @@ struct XmlDocumentData {
   long references = 0;
   pugi::xml_document document;
   // Holds nodes created or imported but not yet appended: the library keeps
-  // every node in a tree. It is a child of the document while it exists and
-  // is hidden from every view of the document.
+  // every node in a tree. Made on first need and kept, as the document's
+  // first child, hidden from every view of the document.
   pugi::xml_node limbo;
 };
 

@@ -1,14 +1,23 @@
 // Test AC: replays the transactions of an action log whose sequence numbers
 // lie in the range of the command line, in document order.
 
+#include <charconv>
 #include <cstdint>
-#include <sstream>
+#include <string>
 
 #include "client/md_provider_client.h"
 #include "platform/decimal_number.h"
 #include "platform/xml_document.h"
 
 namespace {
+
+// Joins a message text and a number, composed in memory and then printed
+// whole, so that a line end inside the text shows as a line of its own.
+std::string composed(const char* text, std::int32_t number, const char* tail = "") {
+  char digits[16];
+  const auto end = std::to_chars(digits, digits + sizeof digits, number).ptr;
+  return std::string(text).append(digits, end).append(tail);
+}
 
 bool isSelected(std::int32_t seq, std::int32_t first, std::int32_t last) {
   // -1 as the upper bound means none; any other value is an ordinary bound.
@@ -27,11 +36,7 @@ bool MDProviderClient::replayActionLog() {
   const TOVIDOM_NodeList transactions =
       script->getElementsByTagName("transaction");
   const auto count = static_cast<std::int32_t>(transactions->getLength());
-  {
-    std::ostringstream message;
-    message << "Transaction count: " << count << '\n';
-    printMessage(message.str().c_str());
-  }
+  printMessage(composed("Transaction count: ", count, "\n").c_str());
 
   const I18NString type("action");
   const I18NString action("execute");
@@ -42,9 +47,7 @@ bool MDProviderClient::replayActionLog() {
     const std::int32_t seq =
         platform::decimalToInt(transaction->getAttribute(seqName).c_str());
     if (!isSelected(seq, firstSeq, lastSeq)) continue;
-    std::ostringstream message;
-    message << "\nTransaction: " << seq;
-    printMessage(message.str().c_str());
+    printMessage(composed("\nTransaction: ", seq).c_str());
     if (!processNodeRequest(type, action, node)) return false;
   }
   finishReplay();
