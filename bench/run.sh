@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# Builds for speed, generates the action logs (once, into bench/data/) and
+# runs the replay benchmark and the per-request benchmark.
+#   bench/run.sh [ROUNDS]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/setup.sh --bench
+cmake -S . -B build-bench -DKES_BENCH=ON -DKES_TESTS=OFF -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build build-bench -j"$(nproc)" >/dev/null
+python3 bench/run_benchmarks.py build-bench bench/data --rounds "${1:-5}"
+build-bench/bench/request_benchmark --benchmark_min_time=0.5

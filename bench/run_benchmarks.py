@@ -1,0 +1,109 @@
+#!/usr/bin/env python3
+"""Replay benchmark: the client against `xmllint --noout --huge` on the same action logs.
+
+Runs both in interleaved rounds, and prints for each log the median and minimum wall time, the
+peak resident memory, transactions and megabytes a second, and each ratio against its target.
+Usage: run_benchmarks.py BUILD_DIR DATA_DIR [--rounds N] [--quick]
+"""
+
+import argparse
+import os
+import resource
+import statistics
+import subprocess
+import sys
+import time
+
+# name, transactions, shape, seq order, nesting, extra client words
+LOGS = [
+    ("small_10k", 10_000, "small", "ascending", 0, []),
+    ("small_100k", 100_000, "small", "ascending", 0, []),
+    ("small_1m", 1_000_000, "small", "ascending", 0, []),
+    ("medium_100k", 100_000, "medium", "shuffled", 50, []),
+    ("none_1m", 1_000_000, "small", "ascending", 0, ["-b2000000000"]),
+]
+
+
+def generate(build, data, name, count, shape, order, nesting):
+    path = os.path.join(data, f"{name.replace('none_', 'small_')}.xml")
+    if not os.path.exists(path):
+        subprocess.run([os.path.join(build, "bench", "generate_action_log"), str(count), shape,
+                        order, str(nesting), path], check=True)
+    return path
+
+
+def measure(command):
+    """Wall seconds and peak resident KiB of one run, standard output to /dev/null."""
+    with open(os.devnull, "wb") as null:
+        start = time.perf_counter()
+        process = subprocess.Popen(command, stdout=null, stdin=subprocess.DEVNULL)
+        _, status, usage = os.wait4(process.pid, 0)
+        wall = time.perf_counter() - start
+    if os.waitstatus_to_exitcode(status) != 0:
+        sys.exit(f"failed ({status}): {' '.join(command)}")
+    return wall, usage.ru_maxrss
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("build")
+    parser.add_argument("data")
+    parser.add_argument("--rounds", type=int, default=5)
+    arguments = parser.parse_args()
+    os.makedirs(arguments.data, exist_ok=True)
+    client = os.path.abspath(os.path.join(arguments.build, "KesMDProviderClient"))
+
+    runs = {}
+    for name, count, shape, order, nesting, extra in LOGS:
+        path = os.path.abspath(generate(arguments.build, arguments.data, name, count, shape,
+                                        order, nesting))
+        runs[name] = {"path": path, "count": count, "client": [], "xmllint": [],
+                      "command": [client, "-t", "AC", "-c", "P", "-s", path] + extra}
+
+    for round_number in range(arguments.rounds):
+        for name, run in runs.items():
+            run["client"].append(measure(run["command"]))
+            run["xmllint"].append(measure(["xmllint", "--noout", "--huge", run["path"]]))
+        print(f"round {round_number + 1} of {arguments.rounds} done", file=sys.stderr)
+
+    def median(samples):
+        return statistics.median(wall for wall, _ in samples)
+
+    print(f"{'log':<12} {'MB':>6} {'client med':>10} {'min':>6} {'peak MiB':>8} "
+          f"{'tx/s':>10} {'MB/s':>6} {'xmllint med':>11} {'ratio':>6}")
+    for name, run in runs.items():
+        size = os.path.getsize(run["path"]) / 1e6
+        wall = median(run["client"])
+        peak = max(rss for _, rss in run["client"]) / 1024
+        lint = median(run["xmllint"])
+        print(f"{name:<12} {size:6.1f} {wall:10.3f} {min(w for w, _ in run['client']):6.3f} "
+              f"{peak:8.1f} {run['count'] / wall:10.0f} {size / wall:6.1f} {lint:11.3f} "
+              f"{wall / lint:6.2f}")
+
+    def check(label, value, limit):
+        verdict = "ok" if value <= limit else "MISSED"
+        print(f"  {label:<58} {value:7.3f} <= {limit:<6} {verdict}")
+        return value <= limit
+
+    print("\ntargets")
+    small, medium, none = runs["small_1m"], runs["medium_100k"], runs["none_1m"]
+    per_tx_1m = median(small["client"]) / small["count"]
+    per_tx_100k = median(runs["small_100k"]["client"]) / runs["small_100k"]["count"]
+    results = [
+        check("small 1M: client / xmllint", median(small["client"]) / median(small["xmllint"]), 0.8),
+        check("medium 100k: client / xmllint",
+              median(medium["client"]) / median(medium["xmllint"]), 0.7),
+        check("per transaction, 1M / 100k", per_tx_1m / per_tx_100k, 1.2),
+        check("nothing selected / full replay, 1M", median(none["client"]) / median(small["client"]),
+              0.4),
+    ]
+    for name, run in runs.items():
+        size_mib = os.path.getsize(run["path"]) / 2**20
+        peak_mib = max(rss for _, rss in run["client"]) / 1024
+        results.append(check(f"{name} peak memory / (5.5 x file + 16 MiB)",
+                             peak_mib / (5.5 * size_mib + 16), 1.0))
+    sys.exit(0 if all(results) else 1)
+
+
+if __name__ == "__main__":
+    main()
