@@ -84,6 +84,37 @@ bool checkTopLevel(pugi::xml_document& document, Failure& failure) {
   return true;
 }
 
+// Deeper documents are refused: every nested transaction of an action log
+// is sent with its whole subtree, so the requests of a document nested N
+// deep grow with N squared. Action logs and scripts stay far below this.
+constexpr int kMaxDepth = 2048;
+
+bool checkDepth(const pugi::xml_document& document, Failure& failure) {
+  const pugi::xml_node root = document;
+  pugi::xml_node current = root.first_child();
+  int depth = 1;
+  while (current) {
+    if (depth > kMaxDepth) {
+      failure = {current.offset_debug() - 1,
+                 "elements nested deeper than " + std::to_string(kMaxDepth) +
+                     " levels"};
+      return false;
+    }
+    pugi::xml_node next = current.first_child();
+    if (next) {
+      ++depth;
+    } else {
+      while (!(next = current.next_sibling())) {
+        current = current.parent();
+        --depth;
+        if (current == root) break;
+      }
+    }
+    current = next;
+  }
+  return true;
+}
+
 // Rejects what is not XML text before the parser sees it: the parser is
 // lenient about bytes that a well-formed document cannot hold.
 bool checkCharacters(const char* text, std::size_t size, Failure& failure) {
@@ -116,7 +147,7 @@ bool load(XmlDocumentData& data, const char* text, std::size_t size,
             : document.load_buffer(text, size, kParseOptions);
   if (!result) {
     failure = {result.offset, result.description()};
-  } else if (checkTopLevel(document, failure)) {
+  } else if (checkTopLevel(document, failure) && checkDepth(document, failure)) {
     return true;
   }
   document.reset();

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -129,6 +130,21 @@ std::vector<char*> pointers(std::vector<std::string>& texts) {
   return result;
 }
 
+// Enters `path` one component at a time, so that a path longer than the
+// system's limit can still be entered.
+bool changeDirectory(const std::string& path) {
+  if (::chdir(path.c_str()) == 0) return true;
+  if (!path.empty() && path[0] == '/' && ::chdir("/") != 0) return false;
+  std::size_t start = 0;
+  while (start < path.size()) {
+    std::size_t end = path.find('/', start);
+    if (end == std::string::npos) end = path.size();
+    if (end > start && ::chdir(path.substr(start, end - start).c_str()) != 0) return false;
+    start = end + 1;
+  }
+  return true;
+}
+
 }  // namespace
 
 RunResult runProgram(const std::string& program, const RunOptions& options) {
@@ -147,9 +163,7 @@ RunResult runProgram(const std::string& program, const RunOptions& options) {
     ::dup2(out[1], 1);
     ::dup2(err[1], 2);
     for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]}) ::close(fd);
-    if (!options.workingDir.empty() && ::chdir(options.workingDir.c_str()) != 0) {
-      ::_exit(126);
-    }
+    if (!options.workingDir.empty() && !changeDirectory(options.workingDir)) ::_exit(126);
     ::execve(program.c_str(), argv.data(), envp.data());
     ::_exit(127);
   }
@@ -195,7 +209,9 @@ RunResult runProgram(const std::string& program, const RunOptions& options) {
     if (fd.fd >= 0) ::close(fd.fd);
   }
   int status = 0;
-  ::waitpid(child, &status, 0);
+  rusage usage {};
+  ::wait4(child, &status, 0, &usage);
+  result.maxRssKiB = usage.ru_maxrss;
   if (options.holdInput) ::close(in[1]);
   if (WIFEXITED(status)) result.status = WEXITSTATUS(status);
   if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);

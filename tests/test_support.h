@@ -62,13 +62,14 @@ struct RunResult {
   int status = -1;      // exit status when the program exited
   int signal = 0;       // the signal that ended it, or 0
   bool timedOut = false;
+  long maxRssKiB = 0;   // peak resident memory
   std::string out;
   std::string err;
 };
 
 struct RunOptions {
   std::vector<std::string> args;
-  std::string workingDir;  // empty: the test's own
+  std::string workingDir;  // empty: the test's own; may exceed PATH_MAX
   std::string input;       // standard input, closed after it...
   bool holdInput = false;  // ...or held open until the program ends
   std::vector<std::pair<std::string, std::string>> env;
@@ -79,8 +80,9 @@ struct RunOptions {
 // Copies the built program into `dir`; returns the copy's path.
 std::string installProgram(const TempDir& dir);
 
-// Runs `program` and collects its status and output; kills it past the
-// time-out. MDPROVIDER_TRACE is cleared unless `options.env` sets it.
+// Runs `program` (a relative path is taken from the working directory) and
+// collects its status and output; kills it past the time-out.
+// MDPROVIDER_TRACE is cleared unless `options.env` sets it.
 RunResult runProgram(const std::string& program, const RunOptions& options);
 
 // The usage text, as testers' scripts expect it.

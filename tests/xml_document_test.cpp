@@ -151,17 +151,35 @@ TEST(XmlDocumentTest, AcceptsWhatIsWellFormed) {
             "<a>&amp;e;</a>");
 }
 
-TEST(XmlDocumentTest, DeepNestingNeitherOverflowsParseCopyNorWrite) {
+TEST(XmlDocumentTest, DeepNestingNeitherOverflowsCopyNorWrite) {
   constexpr int kDepth = 200000;
-  std::string text;
-  for (int i = 0; i < kDepth; ++i) text += "<t>";
-  for (int i = 0; i < kDepth; ++i) text += "</t>";
-  const TOVIDOM_Document source = parseText(text);
+  // Built from the inside out: each append then checks a short ancestry.
+  TOVIDOM_Document source = newDocument();
+  TOVIDOM_Node inner = source->createElement("t");
+  for (int i = 1; i < kDepth; ++i) {
+    TOVIDOM_Node outer = source->createElement("t");
+    outer->appendChild(inner);
+    inner = outer;
+  }
+  source->appendChild(inner);
   TOVIDOM_Document copy = newDocument();
   copy->appendChild(copy->importNode(source->getFirstChild(), 1));
-  EXPECT_EQ(copy->getElementsByTagName("t")->getLength(),
-            static_cast<unsigned long>(kDepth));
-  EXPECT_EQ(written(copy).size(), text.size() - 3);  // the innermost is <t/>
+  EXPECT_EQ(copy->getElementsByTagName("t")->getLength(), static_cast<unsigned long>(kDepth));
+  EXPECT_EQ(written(copy).size(), 7u * kDepth - 3);  // the innermost is <t/>
+}
+
+TEST(XmlDocumentTest, ParsingRefusesNestingBeyondTheLimit) {
+  const auto nested = [](int depth) {
+    std::string text;
+    for (int i = 0; i < depth; ++i) text += "<t>";
+    for (int i = 0; i < depth; ++i) text += "</t>";
+    return text;
+  };
+  EXPECT_EQ(parseText(nested(2048))->getElementsByTagName("t")->getLength(), 2048u);
+  EXPECT_EQ(textError(nested(2049)),
+            "Failed to parse the in-memory text at line 1, column 6145: elements nested "
+            "deeper than 2048 levels");
+  EXPECT_NE(textError(nested(1000000)), "<no failure>");
 }
 
 }  // namespace
