@@ -24,22 +24,25 @@ struct Random {
 
 void smallBody(std::string& out, long id, Random& random) {
   char text[256];
-  std::snprintf(text, sizeof text,
-                "<action name=\"setValue\" object=\"obj%08ld\" property=\"caption\" "
-                "time=\"2026-12-09T%02u:%02u:00\" user=\"tester\"><value>Region %ld</value></action>",
-                id, random.next() % 24, random.next() % 60, id);
+  std::snprintf(
+      text, sizeof text,
+      "<action name=\"setValue\" object=\"obj%08ld\" property=\"caption\" "
+      "time=\"2026-12-09T%02u:%02u:00\" user=\"tester\"><value>Region "
+      "%ld</value></action>",
+      id, random.next() % 24, random.next() % 60, id);
   out += text;
 }
 
 void mediumBody(std::string& out, long id, Random& random) {
   char text[320];
   for (int action = 0; action < 5; ++action) {
-    std::snprintf(text, sizeof text,
-                  "\n    <action name=\"setProperty\" object=\"dim%06ld.level%d\" "
-                  "property=\"p%u\"><value kind=\"text\">value %u of %ld</value>"
-                  "<old>previous %u</old></action>",
-                  id, action, random.next() % 100, random.next() % 100000, id,
-                  random.next() % 1000);
+    std::snprintf(
+        text, sizeof text,
+        "\n    <action name=\"setProperty\" object=\"dim%06ld.level%d\" "
+        "property=\"p%u\"><value kind=\"text\">value %u of %ld</value>"
+        "<old>previous %u</old></action>",
+        id, action, random.next() % 100, random.next() % 100000, id,
+        random.next() % 1000);
     out += text;
   }
   out += "\n  ";
@@ -49,8 +52,10 @@ void mediumBody(std::string& out, long id, Random& random) {
 
 int main(int argc, char** argv) {
   if (argc != 6) {
-    std::fprintf(stderr, "usage: %s COUNT small|medium ascending|reverse|shuffled NESTING OUT\n",
-                 argv[0]);
+    std::fprintf(
+        stderr,
+        "usage: %s COUNT small|medium ascending|reverse|shuffled NESTING OUT\n",
+        argv[0]);
     return 2;
   }
   const long count = std::atol(argv[1]);
@@ -64,13 +69,17 @@ int main(int argc, char** argv) {
   }
 
   std::vector<long> seqs(static_cast<std::size_t>(count));
-  for (long i = 0; i < count; ++i) seqs[static_cast<std::size_t>(i)] = order == "reverse" ? count - i : i + 1;
+  for (long i = 0; i < count; ++i)
+    seqs[static_cast<std::size_t>(i)] = order == "reverse" ? count - i : i + 1;
   Random random;
   if (order == "shuffled") {
-    for (std::size_t i = seqs.size(); i > 1; --i) std::swap(seqs[i - 1], seqs[random.next() % i]);
+    for (std::size_t i = seqs.size(); i > 1; --i)
+      std::swap(seqs[i - 1], seqs[random.next() % i]);
   }
 
-  std::string out = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<actionLog project=\"Bench\">\n";
+  std::string out =
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<actionLog "
+      "project=\"Bench\">\n";
   for (long i = 0; i < count; ++i) {
     const long seq = seqs[static_cast<std::size_t>(i)];
     const bool nests = nesting > 0 && i + 1 < count && (i + 1) % nesting == 0;
@@ -82,7 +91,8 @@ int main(int argc, char** argv) {
     }
     if (nests) {
       ++i;
-      out += "<transaction seq=\"" + std::to_string(seqs[static_cast<std::size_t>(i)]) + "\">";
+      out += "<transaction seq=\"" +
+             std::to_string(seqs[static_cast<std::size_t>(i)]) + "\">";
       smallBody(out, seqs[static_cast<std::size_t>(i)], random);
       out += "</transaction>";
     }

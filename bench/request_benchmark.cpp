@@ -21,17 +21,22 @@ MDProviderClient& client() {
 
 static void BM_ProcessNodeRequestSmallTransaction(benchmark::State& state) {
   const std::string log =
-      "<log><transaction seq=\"42\"><action name=\"setValue\" object=\"obj00000042\" "
-      "property=\"caption\" time=\"2026-12-09T10:20:00\"><value>Region 42</value></action>"
+      "<log><transaction seq=\"42\"><action name=\"setValue\" "
+      "object=\"obj00000042\" "
+      "property=\"caption\" time=\"2026-12-09T10:20:00\"><value>Region "
+      "42</value></action>"
       "</transaction></log>";
-  TOVIDOM_Document document = TOVIDOM_DOMImplementation::getInstance()->createDocument();
+  TOVIDOM_Document document =
+      TOVIDOM_DOMImplementation::getInstance()->createDocument();
   TOVIDOM_Parser(0).parse(log.data(), log.size(), document);
-  TOVIDOM_Node transaction = document->getElementsByTagName("transaction")->item(0);
+  TOVIDOM_Node transaction =
+      document->getElementsByTagName("transaction")->item(0);
   MDProviderClient& requests = client();
   const I18NString type("action");
   const I18NString action("execute");
   for (auto _ : state) {
-    benchmark::DoNotOptimize(requests.processNodeRequest(type, action, transaction));
+    benchmark::DoNotOptimize(
+        requests.processNodeRequest(type, action, transaction));
   }
 }
 BENCHMARK(BM_ProcessNodeRequestSmallTransaction);
@@ -41,12 +46,12 @@ static void BM_ProcessRequestEmptyPayload(benchmark::State& state) {
   const I18NString type("project");
   const I18NString action("open");
   for (auto _ : state) {
-    TOVIDOM_Document payload = TOVIDOM_DOMImplementation::getInstance()->createDocument();
+    TOVIDOM_Document payload =
+        TOVIDOM_DOMImplementation::getInstance()->createDocument();
     benchmark::DoNotOptimize(requests.processRequest(type, action, payload));
   }
 }
 BENCHMARK(BM_ProcessRequestEmptyPayload);
-
 
 // The character check that the parser runs over a whole script before
 // parsing it: its share of a replay is its time over the file's size.
@@ -54,13 +59,16 @@ static void BM_XmlTextCheck(benchmark::State& state) {
   std::string text;
   for (int i = 0; text.size() < (16u << 20); ++i) {
     text += "  <transaction seq=\"" + std::to_string(i) +
-            "\"><action name=\"setValue\" object=\"caf\xC3\xA9\"><value>Region</value>"
+            "\"><action name=\"setValue\" "
+            "object=\"caf\xC3\xA9\"><value>Region</value>"
             "</action></transaction>\n";
   }
   for (auto _ : state) {
-    benchmark::DoNotOptimize(platform::findInvalidXmlText(text.data(), text.size()));
+    benchmark::DoNotOptimize(
+        platform::findInvalidXmlText(text.data(), text.size()));
   }
-  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
+  state.SetBytesProcessed(
+      static_cast<std::int64_t>(state.iterations() * text.size()));
 }
 BENCHMARK(BM_XmlTextCheck);
 

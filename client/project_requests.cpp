@@ -25,4 +25,6 @@ bool MDProviderClient::projectRequest(long actionId) {
 bool MDProviderClient::openModel() { return projectRequest(kOpenAction); }
 bool MDProviderClient::createModel() { return projectRequest(kCreateAction); }
 bool MDProviderClient::closeModel() { return projectRequest(kCloseAction); }
-bool MDProviderClient::finishReplay() { return projectRequest(kEndReplayAction); }
+bool MDProviderClient::finishReplay() {
+  return projectRequest(kEndReplayAction);
+}

@@ -39,12 +39,24 @@ bool MDProviderClient::parseArguments(int argc, char** argv) {
         if (hasNext) createProject = (word[1] == 'c');
         field = &projectName;
         break;
-      case 's': field = &scriptPath; break;
-      case 't': field = &testType; break;
-      case 'u': field = &userName; break;
-      case 'p': field = &password; break;
-      case 'x': field = &authNamespace; break;
-      case 'd': field = &target; break;
+      case 's':
+        field = &scriptPath;
+        break;
+      case 't':
+        field = &testType;
+        break;
+      case 'u':
+        field = &userName;
+        break;
+      case 'p':
+        field = &password;
+        break;
+      case 'x':
+        field = &authNamespace;
+        break;
+      case 'd':
+        field = &target;
+        break;
       default:
         printUsage();
     }
@@ -77,9 +89,11 @@ void MDProviderClient::printUsage() {
       "\t-d target (D - dispatcher C - CGI, deafault - direct",
       "  Examples: ",
       "",
-      "  -t AC -m connection -s script      Apply action log (script) to the model.",
+      "  -t AC -m connection -s script      Apply action log (script) to the "
+      "model.",
       "  -t MA -m connection -s script      Query model using MA inteface.",
-      "  -t XS -m connection -s script      Apply stylesheet (script) to the model).",
+      "  -t XS -m connection -s script      Apply stylesheet (script) to the "
+      "model).",
       "\tPress any key to exit ...",
   };
   for (const char* line : kLines) std::cout << line << std::endl;

@@ -28,7 +28,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   return 0;
 }
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
+                                      std::size_t size) {
   std::vector<std::string> words{"KesMDProviderClient"};
   std::string word;
   for (std::size_t i = 0; i < size; ++i) {

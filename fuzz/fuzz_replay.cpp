@@ -30,7 +30,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   return 0;
 }
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
+                                      std::size_t size) {
   {
     std::FILE* file = std::fopen(scriptPath.c_str(), "wb");
     if (file == nullptr) return 0;
@@ -39,12 +40,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   // The first byte picks the range, so that selection is exercised too.
   const std::string first = "-b" + std::to_string(size > 0 ? data[0] % 4 : 0);
-  const std::string last = "-e" + std::to_string(size > 1 ? int(data[1] % 5) - 2 : -1);
-  std::string words[] = {"KesMDProviderClient", "-t", "AC", "-c", "P", "-s",
-                         scriptPath, first, last};
+  const std::string last =
+      "-e" + std::to_string(size > 1 ? int(data[1] % 5) - 2 : -1);
+  std::string words[] = {"KesMDProviderClient",
+                         "-t",
+                         "AC",
+                         "-c",
+                         "P",
+                         "-s",
+                         scriptPath,
+                         first,
+                         last};
   char* argv[] = {words[0].data(), words[1].data(), words[2].data(),
                   words[3].data(), words[4].data(), words[5].data(),
-                  words[6].data(), words[7].data(), words[8].data(), nullptr};
+                  words[6].data(), words[7].data(), words[8].data(),
+                  nullptr};
   MDProviderClient client;
   if (!client.parseArguments(9, argv) || !client.initialize()) std::abort();
   try {

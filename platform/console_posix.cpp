@@ -36,7 +36,7 @@ int readOneByte() {
 }  // namespace
 
 int _getch() {
-  termios saved {};
+  termios saved{};
   if (!::isatty(STDIN_FILENO) || ::tcgetattr(STDIN_FILENO, &saved) != 0) {
     return readOneByte();
   }

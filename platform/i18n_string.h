@@ -22,7 +22,9 @@ class I18NString {
   I18NString& append(const char* text);
 
   bool operator==(const char* text) const;
-  bool operator==(const I18NString& other) const { return text_ == other.text_; }
+  bool operator==(const I18NString& other) const {
+    return text_ == other.text_;
+  }
 
   const std::string& str() const { return text_; }
 

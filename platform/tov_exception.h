@@ -6,7 +6,8 @@
 // one deletes it.
 class TOVThrowable {
  public:
-  explicit TOVThrowable(std::string errorCode) : errorCode_(std::move(errorCode)) {}
+  explicit TOVThrowable(std::string errorCode)
+      : errorCode_(std::move(errorCode)) {}
   virtual ~TOVThrowable() = default;
 
   const char* getErrorCodeString() const { return errorCode_.c_str(); }

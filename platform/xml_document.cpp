@@ -37,7 +37,8 @@ void release(XmlDocumentData* data) {
 pugi::xml_node limboOf(XmlDocumentData& data) {
   if (!data.limbo) {
     data.limbo = data.document.prepend_child(pugi::node_element);
-    if (!data.limbo) throw new TOVException("Out of memory in the XML document");
+    if (!data.limbo)
+      throw new TOVException("Out of memory in the XML document");
   }
   return data.limbo;
 }
@@ -135,9 +136,9 @@ TOVIDOM_Node TOVIDOM_Node::appendChild(const TOVIDOM_Node& child) {
 
 // --- TOVIDOM_Element --------------------------------------------------------
 
-TOVIDOM_Element::TOVIDOM_Element(const TOVIDOM_Node& node) : TOVIDOM_Node(node) {
-  if (node_ != nullptr &&
-      XmlAccess::node(*this).type() != pugi::node_element) {
+TOVIDOM_Element::TOVIDOM_Element(const TOVIDOM_Node& node)
+    : TOVIDOM_Node(node) {
+  if (node_ != nullptr && XmlAccess::node(*this).type() != pugi::node_element) {
     throw new TOVException("The node is not an element");
   }
 }

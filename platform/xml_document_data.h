@@ -4,7 +4,6 @@
 // xml_document.h. Only platform sources include this header.
 
 #include <pugixml.hpp>
-
 #include <vector>
 
 #include "platform/xml_document.h"

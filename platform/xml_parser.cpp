@@ -65,7 +65,8 @@ bool checkTopLevel(pugi::xml_document& document, Failure& failure) {
     const pugi::xml_node_type type = child.type();
     if (type == pugi::node_element) {
       if (root) {
-        failure = {child.offset_debug() - 1, "more than one root element"};  // at its "<"
+        failure = {child.offset_debug() - 1,
+                   "more than one root element"};  // at its "<"
         return false;
       }
       root = child;
@@ -95,9 +96,9 @@ bool checkDepth(const pugi::xml_document& document, Failure& failure) {
   int depth = 1;
   while (current) {
     if (depth > kMaxDepth) {
-      failure = {current.offset_debug() - 1,
-                 "elements nested deeper than " + std::to_string(kMaxDepth) +
-                     " levels"};
+      failure = {current.offset_debug() - 1, "elements nested deeper than " +
+                                                 std::to_string(kMaxDepth) +
+                                                 " levels"};
       return false;
     }
     pugi::xml_node next = current.first_child();
@@ -129,7 +130,8 @@ bool checkCharacters(const char* text, std::size_t size, Failure& failure) {
 
 XmlDocumentData& emptyTarget(TOVIDOM_Document& document) {
   XmlDocumentData* data = XmlAccess::data(document);
-  if (data == nullptr) throw new TOVException("parse called with an empty document");
+  if (data == nullptr)
+    throw new TOVException("parse called with an empty document");
   if (data->document.first_child()) {
     throw new TOVException("parse needs an empty document");
   }
@@ -138,8 +140,8 @@ XmlDocumentData& emptyTarget(TOVIDOM_Document& document) {
 
 // Parses `size` bytes at `text`; when `owned`, the document takes the
 // buffer over and parses it in place. Returns false with `failure` set.
-bool load(XmlDocumentData& data, const char* text, std::size_t size,
-          bool owned, Failure& failure) {
+bool load(XmlDocumentData& data, const char* text, std::size_t size, bool owned,
+          Failure& failure) {
   pugi::xml_document& document = data.document;
   const pugi::xml_parse_result result =
       owned ? document.load_buffer_inplace_own(const_cast<char*>(text), size,
@@ -147,7 +149,8 @@ bool load(XmlDocumentData& data, const char* text, std::size_t size,
             : document.load_buffer(text, size, kParseOptions);
   if (!result) {
     failure = {result.offset, result.description()};
-  } else if (checkTopLevel(document, failure) && checkDepth(document, failure)) {
+  } else if (checkTopLevel(document, failure) &&
+             checkDepth(document, failure)) {
     return true;
   }
   document.reset();
@@ -164,7 +167,8 @@ int TOVIDOM_Parser::parse(const char* path, TOVIDOM_Document& document) {
   platform::FileContent content = platform::readRegularFile(path);
   Failure failure;
   if (content.size == 0) {
-    throw new TOVException(describe(source, nullptr, 0, {-1, "the file is empty"}));
+    throw new TOVException(
+        describe(source, nullptr, 0, {-1, "the file is empty"}));
   }
   if (!checkCharacters(content.data.get(), content.size, failure)) {
     throw new TOVException(
@@ -190,7 +194,8 @@ int TOVIDOM_Parser::parse(const char* text, unsigned long length,
   Failure failure;
   if (!checkCharacters(text, length, failure) ||
       !load(data, text, length, false, failure)) {
-    throw new TOVException(describe("the in-memory text", text, length, failure));
+    throw new TOVException(
+        describe("the in-memory text", text, length, failure));
   }
   return 0;
 }

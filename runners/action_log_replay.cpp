@@ -13,7 +13,8 @@ namespace {
 
 // Joins a message text and a number, composed in memory and then printed
 // whole, so that a line end inside the text shows as a line of its own.
-std::string composed(const char* text, std::int32_t number, const char* tail = "") {
+std::string composed(const char* text, std::int32_t number,
+                     const char* tail = "") {
   char digits[16];
   const auto end = std::to_chars(digits, digits + sizeof digits, number).ptr;
   return std::string(text).append(digits, end).append(tail);

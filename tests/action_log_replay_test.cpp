@@ -15,7 +15,8 @@ std::string sent(const std::string& transaction) {
 class ActionLogReplayTest : public ClientFixture {
  protected:
   // Replays `log` under these options; returns the console output.
-  std::string replay(const std::string& log, std::vector<std::string> words = {}) {
+  std::string replay(const std::string& log,
+                     std::vector<std::string> words = {}) {
     words.insert(words.begin(), {"-s", dir.write("log.xml", log)});
     start(words);
     ::testing::internal::CaptureStdout();
@@ -26,47 +27,62 @@ class ActionLogReplayTest : public ClientFixture {
 
 TEST_F(ActionLogReplayTest, ConsoleShowsTheCountAndEachSelectedTransaction) {
   const std::string log =
-      "<log><transaction seq='1'/><transaction seq='2'/><transaction seq='3'/></log>";
+      "<log><transaction seq='1'/><transaction seq='2'/><transaction "
+      "seq='3'/></log>";
   EXPECT_EQ(replay(log),
-            "Transaction count: 3\n\n\nTransaction: 1\n\nTransaction: 2\n\nTransaction: 3\n");
+            "Transaction count: 3\n\n\nTransaction: 1\n\nTransaction: "
+            "2\n\nTransaction: 3\n");
   EXPECT_EQ(requests().size(), 4u);
   EXPECT_EQ(replay(log, {"-b4"}), "Transaction count: 3\n\n");
   EXPECT_EQ(requests(), std::vector<std::string>{kEndReplay});
 }
 
 TEST_F(ActionLogReplayTest, SendsInDocumentOrderNestedOnesAfterTheirOuter) {
-  replay("<log><transaction seq='3'/><transaction seq='1'/><transaction seq='2'/></log>");
+  replay(
+      "<log><transaction seq='3'/><transaction seq='1'/><transaction "
+      "seq='2'/></log>");
   EXPECT_EQ(requests(), (std::vector<std::string>{
-                            sent("<transaction seq=\"3\"/>"), sent("<transaction seq=\"1\"/>"),
+                            sent("<transaction seq=\"3\"/>"),
+                            sent("<transaction seq=\"1\"/>"),
                             sent("<transaction seq=\"2\"/>"), kEndReplay}));
 
-  const std::string nested = "<transaction seq=\"1\"><a/><transaction seq=\"5\"/></transaction>";
-  EXPECT_EQ(replay(nested), "Transaction count: 2\n\n\nTransaction: 1\n\nTransaction: 5\n");
-  EXPECT_EQ(requests(), (std::vector<std::string>{sent(nested),
-                                                  sent("<transaction seq=\"5\"/>"), kEndReplay}));
-  replay(nested, {"-b2"});
+  const std::string nested =
+      "<transaction seq=\"1\"><a/><transaction seq=\"5\"/></transaction>";
+  EXPECT_EQ(replay(nested),
+            "Transaction count: 2\n\n\nTransaction: 1\n\nTransaction: 5\n");
   EXPECT_EQ(requests(),
-            (std::vector<std::string>{sent("<transaction seq=\"5\"/>"), kEndReplay}));
+            (std::vector<std::string>{
+                sent(nested), sent("<transaction seq=\"5\"/>"), kEndReplay}));
+  replay(nested, {"-b2"});
+  EXPECT_EQ(requests(), (std::vector<std::string>{
+                            sent("<transaction seq=\"5\"/>"), kEndReplay}));
 }
 
 TEST_F(ActionLogReplayTest, SeqTextIsReadAsAtoiReadsIt) {
   const std::string log =
-      "<log><transaction seq='007'/><transaction seq=' 12'/><transaction seq='12abc'/>"
-      "<transaction seq='+5'/><transaction/><transaction seq='abc'/><transaction seq='-3'/>"
-      "<transaction seq='123456789012345678901234567890'/><transaction seq='0x10'/></log>";
+      "<log><transaction seq='007'/><transaction seq=' 12'/><transaction "
+      "seq='12abc'/>"
+      "<transaction seq='+5'/><transaction/><transaction "
+      "seq='abc'/><transaction seq='-3'/>"
+      "<transaction seq='123456789012345678901234567890'/><transaction "
+      "seq='0x10'/></log>";
   EXPECT_EQ(replay(log),
             "Transaction count: 9\n\n"
-            "\nTransaction: 7\n\nTransaction: 12\n\nTransaction: 12\n\nTransaction: 5\n"
+            "\nTransaction: 7\n\nTransaction: 12\n\nTransaction: "
+            "12\n\nTransaction: 5\n"
             "\nTransaction: 0\n\nTransaction: 0\n\nTransaction: 2147483647\n"
             "\nTransaction: 0\n");
-  EXPECT_EQ(replay(log, {"-b-3", "-e-3"}), "Transaction count: 9\n\n\nTransaction: -3\n");
+  EXPECT_EQ(replay(log, {"-b-3", "-e-3"}),
+            "Transaction count: 9\n\n\nTransaction: -3\n");
 }
 
 TEST_F(ActionLogReplayTest, MinusOneLiftsTheUpperBoundAndMinusTwoDoesNot) {
   const std::string log =
-      "<log><transaction seq='-5'/><transaction seq='-2'/><transaction seq='9'/></log>";
+      "<log><transaction seq='-5'/><transaction seq='-2'/><transaction "
+      "seq='9'/></log>";
   EXPECT_EQ(replay(log, {"-b-10", "-e-1"}),
-            "Transaction count: 3\n\n\nTransaction: -5\n\nTransaction: -2\n\nTransaction: 9\n");
+            "Transaction count: 3\n\n\nTransaction: -5\n\nTransaction: "
+            "-2\n\nTransaction: 9\n");
   EXPECT_EQ(replay(log, {"-b-10", "-e-2"}),
             "Transaction count: 3\n\n\nTransaction: -5\n\nTransaction: -2\n");
   EXPECT_EQ(replay(log, {"-b5", "-e4"}), "Transaction count: 3\n\n");
@@ -76,7 +92,8 @@ TEST_F(ActionLogReplayTest, MinusOneLiftsTheUpperBoundAndMinusTwoDoesNot) {
 TEST_F(ActionLogReplayTest, EdgesOfTheScript) {
   EXPECT_EQ(replay("<log><other seq='1'/></log>"), "Transaction count: 0\n\n");
   EXPECT_EQ(requests(), std::vector<std::string>{kEndReplay});
-  EXPECT_EQ(replay("<transaction seq='1'/>"), "Transaction count: 1\n\n\nTransaction: 1\n");
+  EXPECT_EQ(replay("<transaction seq='1'/>"),
+            "Transaction count: 1\n\n\nTransaction: 1\n");
 
   start({});  // no script: nothing at all
   ::testing::internal::CaptureStdout();

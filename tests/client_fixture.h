@@ -21,7 +21,8 @@ class ClientFixture : public ::testing::Test {
     std::vector<char*> argv;
     for (std::string& word : words) argv.push_back(word.data());
     client = std::make_unique<MDProviderClient>();
-    ASSERT_TRUE(client->parseArguments(static_cast<int>(argv.size()), argv.data()));
+    ASSERT_TRUE(
+        client->parseArguments(static_cast<int>(argv.size()), argv.data()));
     const test_support::ScopedEnv trace("MDPROVIDER_TRACE", tracePath());
     ASSERT_TRUE(client->initialize());
   }

@@ -104,7 +104,9 @@ TEST_F(CommandLineTest, SequenceBoundsTakeTheRestOfTheWord) {
       {{"-b", "-e"}, 0, 0},
       {{"-bx", "-e9"}, 0, 9},
       {{"-b 5", "-e+7"}, 5, 7},
-      {{"-b123456789012345678901234567890", "-e-99999999999"}, INT_MAX, INT_MIN},
+      {{"-b123456789012345678901234567890", "-e-99999999999"},
+       INT_MAX,
+       INT_MIN},
   };
   for (const Case& c : cases) {
     MDProviderClient client;
@@ -144,7 +146,8 @@ TEST_F(CommandLineTest, OnlyAnOpenedProjectNeedsAnExistingRegularScript) {
     MDProviderClient client;
     ::testing::internal::CaptureStdout();
     EXPECT_FALSE(parse(client, {"-m", "P", "-s", bad}));
-    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "Failed to open the script.\n");
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(),
+              "Failed to open the script.\n");
   }
 }
 

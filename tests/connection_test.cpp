@@ -18,7 +18,8 @@ using test_support::TempDir;
 // A program directory "bin" with a "configuration" folder beside it.
 class EndpointSettingsTest : public ::testing::Test {
  protected:
-  EndpointSettingsTest() : programDir(dir.write("bin/.keep", "")), inBin(dir.path() + "/bin") {}
+  EndpointSettingsTest()
+      : programDir(dir.write("bin/.keep", "")), inBin(dir.path() + "/bin") {}
   void settings(const std::string& xml) const {
     dir.write("configuration/mdproviderconf.xml", xml);
   }
@@ -45,7 +46,8 @@ TEST_F(EndpointSettingsTest, FirstHostAndPortAnywhereOverrideTheDefaults) {
 TEST_F(EndpointSettingsTest, AFileThatCannotBeParsedThrows) {
   settings("<conf><host>x</conf>");
   EXPECT_EQ(test_support::failureOf([] { endpointAddress(); }),
-            "Failed to parse \"../configuration/mdproviderconf.xml\" at line 1, column 16: "
+            "Failed to parse \"../configuration/mdproviderconf.xml\" at line "
+            "1, column 16: "
             "Start-end tags mismatch");
 }
 
@@ -61,10 +63,11 @@ class StartupConfigurationTest : public ::testing::Test {
 };
 
 TEST_F(StartupConfigurationTest, LooksUpEitherKey) {
-  const ScopedEnv file("MDPROVIDER_STARTUP_CONFIG",
-                       dir.write("startup.cfg",
-                                 "# comment\n\nOther=x\nMDProviderConfiguration=a=b \r\n"
-                                 "MDProviderAlternateConfiguration=alt\n"));
+  const ScopedEnv file(
+      "MDPROVIDER_STARTUP_CONFIG",
+      dir.write("startup.cfg",
+                "# comment\n\nOther=x\nMDProviderConfiguration=a=b \r\n"
+                "MDProviderAlternateConfiguration=alt\n"));
   std::string errors;
   EXPECT_EQ(lookup(false, errors), "a=b ");
   EXPECT_EQ(errors, "");
@@ -75,11 +78,13 @@ TEST_F(StartupConfigurationTest, LooksUpEitherKey) {
 TEST_F(StartupConfigurationTest, FailuresAreReportedWithoutALineEnd) {
   std::string errors;
   {
-    const ScopedEnv file("MDPROVIDER_STARTUP_CONFIG", dir.path() + "/missing.cfg");
+    const ScopedEnv file("MDPROVIDER_STARTUP_CONFIG",
+                         dir.path() + "/missing.cfg");
     EXPECT_EQ(lookup(false, errors), "");
     EXPECT_EQ(errors, "Unable to read configuration file");
   }
-  const ScopedEnv file("MDPROVIDER_STARTUP_CONFIG", dir.write("s.cfg", "Other=1\n"));
+  const ScopedEnv file("MDPROVIDER_STARTUP_CONFIG",
+                       dir.write("s.cfg", "Other=1\n"));
   EXPECT_EQ(lookup(true, errors), "");
   EXPECT_EQ(errors, "Unable to read configuration file");
 }
@@ -98,7 +103,8 @@ class ExchangeEchoTest : public ::testing::Test {
   // Echoes with standard input "kz"; returns the console output and checks
   // that exactly one key was taken.
   std::string echo(const char* response) {
-    TOVIDOM_Document request = TOVIDOM_DOMImplementation::getInstance()->createDocument();
+    TOVIDOM_Document request =
+        TOVIDOM_DOMImplementation::getInstance()->createDocument();
     TOVIDOM_Element root = request->createElement("r");
     root->setAttribute("a", "1");
     request->appendChild(root);
@@ -127,7 +133,8 @@ TEST_F(ExchangeEchoTest, WritesRequestThenResponseThenThePrompt) {
 TEST_F(ExchangeEchoTest, AMalformedResponseThrowsBeforeAnyOutput) {
   TOVIDOM_Node empty;
   ::testing::internal::CaptureStdout();
-  EXPECT_NE(test_support::failureOf([&] { echoExchange(empty, "<ok>"); }), "<no failure>");
+  EXPECT_NE(test_support::failureOf([&] { echoExchange(empty, "<ok>"); }),
+            "<no failure>");
   EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
 }
 

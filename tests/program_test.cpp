@@ -35,9 +35,11 @@ class ProgramTest : public ::testing::Test {
   RunResult run(std::vector<std::string> args, RunOptions options = {}) {
     options.args = std::move(args);
     if (options.workingDir.empty()) options.workingDir = elsewhere.path();
-    const bool traceNamed = std::any_of(options.env.begin(), options.env.end(),
-                                        [](const auto& e) { return e.first == "MDPROVIDER_TRACE"; });
-    if (!traceNamed) options.env.emplace_back("MDPROVIDER_TRACE", "requests.trace");
+    const bool traceNamed = std::any_of(
+        options.env.begin(), options.env.end(),
+        [](const auto& e) { return e.first == "MDPROVIDER_TRACE"; });
+    if (!traceNamed)
+      options.env.emplace_back("MDPROVIDER_TRACE", "requests.trace");
     return test_support::runProgram(program, options);
   }
   std::vector<std::string> requests() const {
@@ -65,7 +67,8 @@ TEST_F(ProgramTest, MissingScriptOfAnOpenedProjectFailsWithoutWaiting) {
   RunOptions options;
   options.holdInput = true;  // a wait for a key would hang until the time-out
   options.timeoutSeconds = 10;
-  const RunResult result = run({"-t", "AC", "-m", "P", "-s", "missing.xml"}, options);
+  const RunResult result =
+      run({"-t", "AC", "-m", "P", "-s", "missing.xml"}, options);
   EXPECT_FALSE(result.timedOut);
   EXPECT_EQ(result.status, 1);
   EXPECT_EQ(result.out, "Failed to open the script.\n");
@@ -73,13 +76,15 @@ TEST_F(ProgramTest, MissingScriptOfAnOpenedProjectFailsWithoutWaiting) {
 }
 
 TEST_F(ProgramTest, RelativeScriptsResolveInTheProgramsDirectory) {
-  const RunResult result = run({"-t", "AC", "-m", "P", "-s", "log.xml", "-b2", "-e2"});
+  const RunResult result =
+      run({"-t", "AC", "-m", "P", "-s", "log.xml", "-b2", "-e2"});
   EXPECT_EQ(result.status, 0);
   EXPECT_EQ(result.out, "Transaction count: 3\n\n\nTransaction: 2\n");
-  EXPECT_EQ(requests(), (std::vector<std::string>{
-                            request("project", "open"),
-                            request("action", "execute", "<transaction seq=\"2\"/>"),
-                            request("project", "endReplay"), request("project", "close")}));
+  EXPECT_EQ(requests(),
+            (std::vector<std::string>{
+                request("project", "open"),
+                request("action", "execute", "<transaction seq=\"2\"/>"),
+                request("project", "endReplay"), request("project", "close")}));
 
   // Started by its bare name the program stays where it was started.
   RunOptions bare;
@@ -98,17 +103,21 @@ TEST_F(ProgramTest, EachTestTypeSendsOpenTheTestAndClose) {
   const RunResult xs = run({"-t", "XS", "-c", "P", "-s", "query.xml"});
   EXPECT_EQ(xs.status, 0);
   EXPECT_EQ(xs.out, "");
-  EXPECT_EQ(requests(), (std::vector<std::string>{
-                            request("project", "create"),
-                            request("xs", "transform", "<query><select/></query>"),
-                            request("project", "close")}));
+  EXPECT_EQ(requests(),
+            (std::vector<std::string>{
+                request("project", "create"),
+                request("xs", "transform", "<query><select/></query>"),
+                request("project", "close")}));
   for (const std::vector<std::string>& args :
-       {std::vector<std::string>{"-c", "P"}, {"-t", "ZZ", "-c", "P"}, {"-t", "AC", "-c", "P"}}) {
+       {std::vector<std::string>{"-c", "P"},
+        {"-t", "ZZ", "-c", "P"},
+        {"-t", "AC", "-c", "P"}}) {
     const RunResult result = run(args);
     EXPECT_EQ(result.status, 0);
     EXPECT_EQ(result.out, "");
-    EXPECT_EQ(requests(), (std::vector<std::string>{request("project", "create"),
-                                                    request("project", "close")}));
+    EXPECT_EQ(requests(),
+              (std::vector<std::string>{request("project", "create"),
+                                        request("project", "close")}));
   }
 }
 
@@ -117,18 +126,21 @@ TEST_F(ProgramTest, AScriptThatCannotBeParsedEndsTheRunWithoutClosing) {
   const RunResult broken = run({"-t", "AC", "-m", "P", "-s", "broken.xml"});
   EXPECT_EQ(broken.status, 1);
   EXPECT_EQ(broken.out,
-            "Failed to parse \"broken.xml\" at line 3, column 3: Start-end tags mismatch\n");
+            "Failed to parse \"broken.xml\" at line 3, column 3: Start-end "
+            "tags mismatch\n");
   EXPECT_EQ(requests(), std::vector<std::string>{request("project", "open")});
 
   const RunResult missing = run({"-t", "AC", "-c", "P", "-s", "missing.xml"});
   EXPECT_EQ(missing.status, 1);
-  EXPECT_EQ(missing.out, "Failed to open \"missing.xml\": No such file or directory\n");
+  EXPECT_EQ(missing.out,
+            "Failed to open \"missing.xml\": No such file or directory\n");
 
   for (const char* test : {"MA", "XS"}) {
     const RunResult none = run({"-t", test, "-c", "P"});
     EXPECT_EQ(none.status, 1);
     EXPECT_EQ(none.out, "Failed to open \"\": No such file or directory\n");
-    EXPECT_EQ(requests(), std::vector<std::string>{request("project", "create")});
+    EXPECT_EQ(requests(),
+              std::vector<std::string>{request("project", "create")});
   }
 }
 
@@ -138,23 +150,27 @@ TEST_F(ProgramTest, ATraceThatCannotBeWrittenIsAFailure) {
   const RunResult opened = run({"-c", "P"}, toDirectory);
   EXPECT_EQ(opened.status, 1);
   EXPECT_EQ(opened.out, "");
-  EXPECT_EQ(opened.err, "Cannot open the request trace \"" + dir.path() +
-                            "\": Is a directory\nCould not initialize the client");
+  EXPECT_EQ(opened.err,
+            "Cannot open the request trace \"" + dir.path() +
+                "\": Is a directory\nCould not initialize the client");
 
   RunOptions full;
   full.env.emplace_back("MDPROVIDER_TRACE", "/dev/full");
   const RunResult written = run({"-t", "AC", "-c", "P", "-s", "log.xml"}, full);
   EXPECT_EQ(written.status, 1);
-  EXPECT_EQ(written.out, "Failed to write \"/dev/full\": No space left on device\n");
+  EXPECT_EQ(written.out,
+            "Failed to write \"/dev/full\": No space left on device\n");
 }
 
 TEST_F(ProgramTest, WithoutATraceTheConsoleIsTheSame) {
   RunOptions untraced;
   untraced.env.emplace_back("MDPROVIDER_TRACE", "");
-  const RunResult result = run({"-t", "AC", "-m", "P", "-s", "log.xml"}, untraced);
+  const RunResult result =
+      run({"-t", "AC", "-m", "P", "-s", "log.xml"}, untraced);
   EXPECT_EQ(result.status, 0);
   EXPECT_EQ(result.out,
-            "Transaction count: 3\n\n\nTransaction: 1\n\nTransaction: 2\n\nTransaction: 3\n");
+            "Transaction count: 3\n\n\nTransaction: 1\n\nTransaction: "
+            "2\n\nTransaction: 3\n");
   EXPECT_EQ(result.err, "");
 }
 

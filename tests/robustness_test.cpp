@@ -23,9 +23,12 @@ using test_support::TempDir;
 void expectCleanEnd(const RunResult& result, const std::string& context) {
   EXPECT_FALSE(result.timedOut) << context;
   EXPECT_EQ(result.signal, 0) << context;
-  EXPECT_TRUE(result.status == 0 || result.status == 1) << context << ": " << result.status;
-  EXPECT_EQ(result.err.find("Sanitizer"), std::string::npos) << context << result.err;
-  EXPECT_EQ(result.err.find("runtime error"), std::string::npos) << context << result.err;
+  EXPECT_TRUE(result.status == 0 || result.status == 1)
+      << context << ": " << result.status;
+  EXPECT_EQ(result.err.find("Sanitizer"), std::string::npos)
+      << context << result.err;
+  EXPECT_EQ(result.err.find("runtime error"), std::string::npos)
+      << context << result.err;
   if (result.status == 1) {
     EXPECT_FALSE(result.out.empty() && result.err.empty()) << context;
   }
@@ -39,7 +42,8 @@ class RobustnessTest : public ::testing::Test {
     options.args = std::move(args);
     if (options.workingDir.empty()) options.workingDir = dir.path();
     RunResult result = test_support::runProgram(program, options);
-    expectCleanEnd(result, options.args.empty() ? "(no words)" : options.args[0]);
+    expectCleanEnd(result,
+                   options.args.empty() ? "(no words)" : options.args[0]);
     return result;
   }
 
@@ -67,7 +71,9 @@ TEST_F(RobustnessTest, HostileCommandLines) {
   for (int byte = 1; byte < 256; ++byte) {
     const std::string option = std::string("-") + static_cast<char>(byte);
     const RunResult result = run({option, "P", "-c", "P"});
-    const bool takesValue = std::string("cmstupxd").find(static_cast<char>(byte)) != std::string::npos;
+    const bool takesValue =
+        std::string("cmstupxd").find(static_cast<char>(byte)) !=
+        std::string::npos;
     const bool known = takesValue || byte == 'n';
     if (known) {
       EXPECT_EQ(result.status, 0) << byte;
@@ -79,7 +85,8 @@ TEST_F(RobustnessTest, HostileCommandLines) {
 
 TEST_F(RobustnessTest, HugeSequenceBoundsAreClamped) {
   dir.write("log.xml", "<l><transaction seq='1'/><transaction seq='-5'/></l>");
-  EXPECT_EQ(run({"-t", "AC", "-c", "P", "-s", "log.xml", "-b-999999999999999999999999999999",
+  EXPECT_EQ(run({"-t", "AC", "-c", "P", "-s", "log.xml",
+                 "-b-999999999999999999999999999999",
                  "-e999999999999999999999999999999"})
                 .out,
             "Transaction count: 2\n\n\nTransaction: 1\n\nTransaction: -5\n");
@@ -125,13 +132,15 @@ TEST_F(RobustnessTest, StartedThroughALinkOrFromAVeryLongPath) {
   far.workingDir = deep;
   far.argv0 = deep + "/KesMDProviderClient";
   ASSERT_GT(far.argv0.size(), 4096u);
-  const RunResult result = test_support::runProgram("./KesMDProviderClient", far);
+  const RunResult result =
+      test_support::runProgram("./KesMDProviderClient", far);
   expectCleanEnd(result, "long path");
   EXPECT_EQ(result.out, "Transaction count: 1\n\n\nTransaction: 7\n");
   std::filesystem::remove_all(dir.path() + "/" + std::string(200, 'a'));
 }
 
-TEST_F(RobustnessTest, ScriptsThatAreNotOneWellFormedDocumentAreRefusedClearly) {
+TEST_F(RobustnessTest,
+       ScriptsThatAreNotOneWellFormedDocumentAreRefusedClearly) {
   std::mt19937 random(7);
   std::string noise(1 << 20, '\0');
   for (char& byte : noise) byte = static_cast<char>(random());
@@ -150,11 +159,13 @@ TEST_F(RobustnessTest, ScriptsThatAreNotOneWellFormedDocumentAreRefusedClearly) 
     for (const char* test : {"AC", "MA"}) {
       const RunResult result = script(content, test);
       EXPECT_EQ(result.status, 1) << reason;
-      EXPECT_NE(result.out.find("\"script.xml\""), std::string::npos) << result.out;
+      EXPECT_NE(result.out.find("\"script.xml\""), std::string::npos)
+          << result.out;
       EXPECT_NE(result.out.find(reason), std::string::npos) << result.out;
     }
   }
-  const std::string utf16("\xFF\xFE<\0t\0r\0a\0n\0s\0a\0c\0t\0i\0o\0n\0/\0>\0", 30);
+  const std::string utf16("\xFF\xFE<\0t\0r\0a\0n\0s\0a\0c\0t\0i\0o\0n\0/\0>\0",
+                          30);
   EXPECT_EQ(script(utf16).out, "Transaction count: 1\n\n\nTransaction: 0\n");
 }
 
@@ -162,30 +173,37 @@ TEST_F(RobustnessTest, WhatIsNotARegularFileIsNeverWaitedOn) {
   ASSERT_EQ(::mkfifo((dir.path() + "/fifo").c_str(), 0600), 0);
   ::mkdir((dir.path() + "/folder").c_str(), 0700);
   for (const char* path : {"missing.xml", "fifo", "folder"}) {
-    EXPECT_EQ(run({"-t", "AC", "-m", "P", "-s", path}).out, "Failed to open the script.\n");
+    EXPECT_EQ(run({"-t", "AC", "-m", "P", "-s", path}).out,
+              "Failed to open the script.\n");
     const RunResult created = run({"-t", "AC", "-c", "P", "-s", path});
     EXPECT_EQ(created.status, 1);
-    EXPECT_NE(created.out.find(std::string("\"") + path + "\""), std::string::npos);
+    EXPECT_NE(created.out.find(std::string("\"") + path + "\""),
+              std::string::npos);
   }
 }
 
 TEST_F(RobustnessTest, EntitiesAreNeitherExpandedNorFetched) {
   dir.write("secret.txt", "SECRET-CONTENT");
-  std::string laughs = "<?xml version=\"1.0\"?><!DOCTYPE t [<!ENTITY l0 \"lol\">";
+  std::string laughs =
+      "<?xml version=\"1.0\"?><!DOCTYPE t [<!ENTITY l0 \"lol\">";
   for (int i = 1; i < 10; ++i) {
     laughs += "<!ENTITY l" + std::to_string(i) + " \"";
     for (int j = 0; j < 10; ++j) laughs += "&l" + std::to_string(i - 1) + ";";
     laughs += "\">";
   }
-  laughs += "<!ENTITY x SYSTEM \"file://" + dir.path() + "/secret.txt\">]>"
+  laughs += "<!ENTITY x SYSTEM \"file://" + dir.path() +
+            "/secret.txt\">]>"
             "<transaction seq='1'>&l9;&x;</transaction>";
   RunOptions traced;
   traced.env.emplace_back("MDPROVIDER_TRACE", "requests.trace");
   dir.write("script.xml", laughs);
-  const RunResult result = run({"-t", "AC", "-c", "P", "-s", "script.xml"}, traced);
+  const RunResult result =
+      run({"-t", "AC", "-c", "P", "-s", "script.xml"}, traced);
   EXPECT_EQ(result.status, 0);
-  const std::string trace = test_support::readFile(dir.path() + "/requests.trace");
-  EXPECT_NE(trace.find("<transaction seq=\"1\">&amp;l9;&amp;x;</transaction>"), std::string::npos);
+  const std::string trace =
+      test_support::readFile(dir.path() + "/requests.trace");
+  EXPECT_NE(trace.find("<transaction seq=\"1\">&amp;l9;&amp;x;</transaction>"),
+            std::string::npos);
   EXPECT_EQ(trace.find("SECRET-CONTENT"), std::string::npos);
   EXPECT_LT(result.maxRssKiB, 200 * 1024);
 }
@@ -194,17 +212,20 @@ TEST_F(RobustnessTest, DeepNestingEndsInAClearErrorNotAStackOverflow) {
   for (int depth : {100000, 1000000}) {
     std::string nested;
     nested.reserve(static_cast<std::size_t>(depth) * 40);
-    for (int i = 0; i < depth; ++i) nested += "<transaction seq=\"" + std::to_string(i) + "\">";
+    for (int i = 0; i < depth; ++i)
+      nested += "<transaction seq=\"" + std::to_string(i) + "\">";
     for (int i = 0; i < depth; ++i) nested += "</transaction>";
     const RunResult result = script(nested);
     EXPECT_EQ(result.status, 1);
-    EXPECT_NE(result.out.find("elements nested deeper than 2048 levels"), std::string::npos)
+    EXPECT_NE(result.out.find("elements nested deeper than 2048 levels"),
+              std::string::npos)
         << result.out;
   }
 }
 
 TEST_F(RobustnessTest, HugeAttributesRunWithinMemoryProportionalToTheInput) {
-  std::string wide = "<transaction seq='1' big='" + std::string(100 << 20, 'v') + "'/>";
+  std::string wide =
+      "<transaction seq='1' big='" + std::string(100 << 20, 'v') + "'/>";
   RunResult result = script(wide);
   EXPECT_EQ(result.status, 0);
   std::string many = "<transaction seq='2'";
@@ -214,29 +235,36 @@ TEST_F(RobustnessTest, HugeAttributesRunWithinMemoryProportionalToTheInput) {
   EXPECT_EQ(manyResult.status, 0);
   EXPECT_EQ(manyResult.out, "Transaction count: 1\n\n\nTransaction: 2\n");
 #ifndef KES_SANITIZED  // the sanitizers' own memory would swamp the figure
-  EXPECT_LT(result.maxRssKiB, 6 * static_cast<long>(wide.size() / 1024) + 64 * 1024);
-  EXPECT_LT(manyResult.maxRssKiB, 12 * static_cast<long>(many.size() / 1024) + 64 * 1024);
+  EXPECT_LT(result.maxRssKiB,
+            6 * static_cast<long>(wide.size() / 1024) + 64 * 1024);
+  EXPECT_LT(manyResult.maxRssKiB,
+            12 * static_cast<long>(many.size() / 1024) + 64 * 1024);
 #endif
 }
 
 TEST_F(RobustnessTest, SeqTextFormsFollowTheNumberRules) {
-  EXPECT_EQ(script("<l><transaction seq='123456789012345678901234567890'/>"
-                   "<transaction seq='-0'/><transaction seq='0x10'/>"
-                   "<transaction seq=' 12'/><transaction seq='1e3'/></l>")
-                .out,
-            "Transaction count: 5\n\n\nTransaction: 2147483647\n\nTransaction: 0\n"
-            "\nTransaction: 0\n\nTransaction: 12\n\nTransaction: 1\n");
+  EXPECT_EQ(
+      script("<l><transaction seq='123456789012345678901234567890'/>"
+             "<transaction seq='-0'/><transaction seq='0x10'/>"
+             "<transaction seq=' 12'/><transaction seq='1e3'/></l>")
+          .out,
+      "Transaction count: 5\n\n\nTransaction: 2147483647\n\nTransaction: 0\n"
+      "\nTransaction: 0\n\nTransaction: 12\n\nTransaction: 1\n");
 }
 
 TEST_F(RobustnessTest, ATraceThatCannotHoldTheRequestsFailsTheRun) {
   dir.write("log.xml", "<transaction seq='1'/>");
   for (const std::string& trace :
-       {dir.path(), dir.path() + "/missing/dir/requests.trace", std::string("/dev/full")}) {
+       {dir.path(), dir.path() + "/missing/dir/requests.trace",
+        std::string("/dev/full")}) {
     RunOptions options;
     options.env.emplace_back("MDPROVIDER_TRACE", trace);
-    const RunResult result = run({"-t", "AC", "-c", "P", "-s", "log.xml"}, options);
+    const RunResult result =
+        run({"-t", "AC", "-c", "P", "-s", "log.xml"}, options);
     EXPECT_EQ(result.status, 1) << trace;
-    EXPECT_NE((result.out + result.err).find("\"" + trace + "\""), std::string::npos) << trace;
+    EXPECT_NE((result.out + result.err).find("\"" + trace + "\""),
+              std::string::npos)
+        << trace;
   }
 }
 

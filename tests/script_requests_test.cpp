@@ -27,9 +27,10 @@ TEST_F(ScriptRequestsTest, MaAndXsSendTheScriptAndDifferOnlyInTypeAndAction) {
 TEST_F(ScriptRequestsTest, ACommentBeforeTheRootIsCarriedInsteadOfTheRoot) {
   const std::string path = dir.write("s.xml", "<?pi data?><!--c--><root/>");
   EXPECT_TRUE(client->processScriptRequest("ma", "query", path.c_str()));
-  EXPECT_EQ(requests(), std::vector<std::string>{
-                            "<mdprovider type=\"ma\" action=\"query\" model=\"Sales\">"
-                            "<?pi data?></mdprovider>"});
+  EXPECT_EQ(requests(),
+            std::vector<std::string>{
+                "<mdprovider type=\"ma\" action=\"query\" model=\"Sales\">"
+                "<?pi data?></mdprovider>"});
 }
 
 TEST_F(ScriptRequestsTest, AScriptThatCannotBeReadIsAFailureNotAnEmptyRequest) {

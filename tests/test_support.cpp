@@ -1,6 +1,7 @@
 #include "tests/test_support.h"
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -14,8 +15,6 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-
-#include <gtest/gtest.h>
 
 namespace fs = std::filesystem;
 
@@ -45,7 +44,8 @@ const char* const kUsageText =
     "\tPress any key to exit ...\n";
 
 TempDir::TempDir() {
-  std::string pattern = (fs::temp_directory_path() / "kes-test-XXXXXX").string();
+  std::string pattern =
+      (fs::temp_directory_path() / "kes-test-XXXXXX").string();
   if (::mkdtemp(pattern.data()) == nullptr) std::abort();
   path_ = pattern;
 }
@@ -119,7 +119,8 @@ std::vector<std::string> childEnvironment(const RunOptions& options) {
   for (char** entry = environ; *entry != nullptr; ++entry) {
     if (std::strncmp(*entry, "MDPROVIDER_", 11) != 0) env.emplace_back(*entry);
   }
-  for (const auto& [name, value] : options.env) env.push_back(name + "=" + value);
+  for (const auto& [name, value] : options.env)
+    env.push_back(name + "=" + value);
   return env;
 }
 
@@ -139,7 +140,8 @@ bool changeDirectory(const std::string& path) {
   while (start < path.size()) {
     std::size_t end = path.find('/', start);
     if (end == std::string::npos) end = path.size();
-    if (end > start && ::chdir(path.substr(start, end - start).c_str()) != 0) return false;
+    if (end > start && ::chdir(path.substr(start, end - start).c_str()) != 0)
+      return false;
     start = end + 1;
   }
   return true;
@@ -163,7 +165,8 @@ RunResult runProgram(const std::string& program, const RunOptions& options) {
     ::dup2(out[1], 1);
     ::dup2(err[1], 2);
     for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]}) ::close(fd);
-    if (!options.workingDir.empty() && !changeDirectory(options.workingDir)) ::_exit(126);
+    if (!options.workingDir.empty() && !changeDirectory(options.workingDir))
+      ::_exit(126);
     ::execve(program.c_str(), argv.data(), envp.data());
     ::_exit(127);
   }
@@ -209,7 +212,7 @@ RunResult runProgram(const std::string& program, const RunOptions& options) {
     if (fd.fd >= 0) ::close(fd.fd);
   }
   int status = 0;
-  rusage usage {};
+  rusage usage{};
   ::wait4(child, &status, 0, &usage);
   result.maxRssKiB = usage.ru_maxrss;
   if (options.holdInput) ::close(in[1]);

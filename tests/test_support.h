@@ -59,10 +59,10 @@ class ScopedEnv {
 };
 
 struct RunResult {
-  int status = -1;      // exit status when the program exited
-  int signal = 0;       // the signal that ended it, or 0
+  int status = -1;  // exit status when the program exited
+  int signal = 0;   // the signal that ended it, or 0
   bool timedOut = false;
-  long maxRssKiB = 0;   // peak resident memory
+  long maxRssKiB = 0;  // peak resident memory
   std::string out;
   std::string err;
 };
@@ -74,7 +74,7 @@ struct RunOptions {
   bool holdInput = false;  // ...or held open until the program ends
   std::vector<std::pair<std::string, std::string>> env;
   int timeoutSeconds = 20;
-  std::string argv0;       // empty: the program path
+  std::string argv0;  // empty: the program path
 };
 
 // Copies the built program into `dir`; returns the copy's path.

@@ -31,7 +31,8 @@ std::string written(const TOVIDOM_Node& node) {
 
 std::string parseError(const std::string& path) {
   TOVIDOM_Document document = newDocument();
-  return test_support::failureOf([&] { TOVIDOM_Parser(0).parse(path.c_str(), document); });
+  return test_support::failureOf(
+      [&] { TOVIDOM_Parser(0).parse(path.c_str(), document); });
 }
 
 std::string textError(const std::string& text) {
@@ -84,7 +85,8 @@ TEST(XmlDocumentTest, BuildsImportsAndWritesWithoutTouchingTheSource) {
   root->appendChild(target->importNode(source->getFirstChild(), 1));
   root->appendChild(target->importNode(source->getFirstChild(), 0));
   target->appendChild(root);
-  EXPECT_EQ(written(target), "<r k=\"w\"><p a=\"1\"><q>&lt;t&gt;</q></p><p a=\"1\"/></r>");
+  EXPECT_EQ(written(target),
+            "<r k=\"w\"><p a=\"1\"><q>&lt;t&gt;</q></p><p a=\"1\"/></r>");
   EXPECT_EQ(written(source), "<p a=\"1\"><q>&lt;t&gt;</q></p>");
   EXPECT_EQ(target->getElementsByTagName("p")->getLength(), 2u);
 }
@@ -100,8 +102,10 @@ TEST(XmlDocumentTest, RejectsMisuseWithAnException) {
             "importNode: a document cannot be imported");
   EXPECT_EQ(failureOf([] { TOVIDOM_Node()->getFirstChild(); }),
             "getFirstChild called on an empty node");
-  const TOVIDOM_Node text = parseText("<a>t</a>")->getFirstChild()->getFirstChild();
-  EXPECT_EQ(failureOf([&] { TOVIDOM_Element{text}; }), "The node is not an element");
+  const TOVIDOM_Node text =
+      parseText("<a>t</a>")->getFirstChild()->getFirstChild();
+  EXPECT_EQ(failureOf([&] { TOVIDOM_Element{text}; }),
+            "The node is not an element");
   TOVIDOM_Document parsed = parseText("<a/>");
   EXPECT_EQ(failureOf([&] { TOVIDOM_Parser(0).parse("<b/>", 4, parsed); }),
             "parse needs an empty document");
@@ -110,29 +114,40 @@ TEST(XmlDocumentTest, RejectsMisuseWithAnException) {
 TEST(XmlDocumentTest, ParseErrorsNameTheSourcePositionAndReason) {
   TempDir dir;
   EXPECT_EQ(parseError(dir.path() + "/none.xml"),
-            "Failed to open \"" + dir.path() + "/none.xml\": No such file or directory");
+            "Failed to open \"" + dir.path() +
+                "/none.xml\": No such file or directory");
   EXPECT_EQ(parseError(""), "Failed to open \"\": No such file or directory");
-  EXPECT_EQ(parseError(dir.path()), "Failed to open \"" + dir.path() + "\": not a regular file");
+  EXPECT_EQ(parseError(dir.path()),
+            "Failed to open \"" + dir.path() + "\": not a regular file");
   const std::string fifo = dir.path() + "/fifo";
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-  EXPECT_EQ(parseError(fifo), "Failed to open \"" + fifo + "\": not a regular file");
+  EXPECT_EQ(parseError(fifo),
+            "Failed to open \"" + fifo + "\": not a regular file");
 
   const std::string empty = dir.write("empty.xml", "");
-  EXPECT_EQ(parseError(empty), "Failed to parse \"" + empty + "\": the file is empty");
+  EXPECT_EQ(parseError(empty),
+            "Failed to parse \"" + empty + "\": the file is empty");
   const std::string mismatch = dir.write("m.xml", "<a>\n  <b></c>\n</a>");
   EXPECT_EQ(parseError(mismatch),
-            "Failed to parse \"" + mismatch + "\" at line 2, column 8: Start-end tags mismatch");
+            "Failed to parse \"" + mismatch +
+                "\" at line 2, column 8: Start-end tags mismatch");
 
   EXPECT_EQ(textError("<a/>\n<b/>"),
-            "Failed to parse the in-memory text at line 2, column 1: more than one root element");
+            "Failed to parse the in-memory text at line 2, column 1: more than "
+            "one root element");
   EXPECT_EQ(textError("<a/>tail"),
-            "Failed to parse the in-memory text at line 1, column 5: text outside the root element");
-  EXPECT_EQ(textError("<!--c-->  "), "Failed to parse the in-memory text: no root element");
-  EXPECT_EQ(textError("   "), "Failed to parse the in-memory text: no root element");
+            "Failed to parse the in-memory text at line 1, column 5: text "
+            "outside the root element");
+  EXPECT_EQ(textError("<!--c-->  "),
+            "Failed to parse the in-memory text: no root element");
+  EXPECT_EQ(textError("   "),
+            "Failed to parse the in-memory text: no root element");
   EXPECT_EQ(textError(std::string("<a>x\0y</a>", 10)),
-            "Failed to parse the in-memory text at line 1, column 5: NUL byte in the text");
+            "Failed to parse the in-memory text at line 1, column 5: NUL byte "
+            "in the text");
   EXPECT_EQ(textError("<a>\xC3\x28</a>"),
-            "Failed to parse the in-memory text at line 1, column 4: invalid UTF-8 or a "
+            "Failed to parse the in-memory text at line 1, column 4: invalid "
+            "UTF-8 or a "
             "character not allowed");
 }
 
@@ -142,12 +157,14 @@ TEST(XmlDocumentTest, AcceptsWhatIsWellFormed) {
   EXPECT_EQ(TOVIDOM_Parser(0).parse("", 0, empty), 0);
   EXPECT_FALSE(empty->getFirstChild() != nullptr);
 
-  EXPECT_EQ(written(parseText("\xEF\xBB\xBF<a>caf\xC3\xA9 \xF0\x9F\x98\x80</a>")),
-            "<a>caf\xC3\xA9 \xF0\x9F\x98\x80</a>");
+  EXPECT_EQ(
+      written(parseText("\xEF\xBB\xBF<a>caf\xC3\xA9 \xF0\x9F\x98\x80</a>")),
+      "<a>caf\xC3\xA9 \xF0\x9F\x98\x80</a>");
   const std::string utf16("\xFF\xFE<\0a\0/\0>\0", 10);
   EXPECT_EQ(written(parseText(utf16)), "<a/>");
   // Entities of a document type are never expanded.
-  EXPECT_EQ(written(parseText("<!DOCTYPE a [<!ENTITY e SYSTEM \"/etc/passwd\">]><a>&e;</a>")),
+  EXPECT_EQ(written(parseText(
+                "<!DOCTYPE a [<!ENTITY e SYSTEM \"/etc/passwd\">]><a>&e;</a>")),
             "<a>&amp;e;</a>");
 }
 
@@ -164,7 +181,8 @@ TEST(XmlDocumentTest, DeepNestingNeitherOverflowsCopyNorWrite) {
   source->appendChild(inner);
   TOVIDOM_Document copy = newDocument();
   copy->appendChild(copy->importNode(source->getFirstChild(), 1));
-  EXPECT_EQ(copy->getElementsByTagName("t")->getLength(), static_cast<unsigned long>(kDepth));
+  EXPECT_EQ(copy->getElementsByTagName("t")->getLength(),
+            static_cast<unsigned long>(kDepth));
   EXPECT_EQ(written(copy).size(), 7u * kDepth - 3);  // the innermost is <t/>
 }
 
@@ -175,9 +193,11 @@ TEST(XmlDocumentTest, ParsingRefusesNestingBeyondTheLimit) {
     for (int i = 0; i < depth; ++i) text += "</t>";
     return text;
   };
-  EXPECT_EQ(parseText(nested(2048))->getElementsByTagName("t")->getLength(), 2048u);
+  EXPECT_EQ(parseText(nested(2048))->getElementsByTagName("t")->getLength(),
+            2048u);
   EXPECT_EQ(textError(nested(2049)),
-            "Failed to parse the in-memory text at line 1, column 6145: elements nested "
+            "Failed to parse the in-memory text at line 1, column 6145: "
+            "elements nested "
             "deeper than 2048 levels");
   EXPECT_NE(textError(nested(1000000)), "<no failure>");
 }
