@@ -98,10 +98,9 @@ TEST_F(RequestEnvelopeTest, AttributeValuesAreEscaped) {
   start({"-c", "Q\"<&>"});
   TOVIDOM_Document empty;
   EXPECT_TRUE(client->processRequest("a b", "\t", empty));
-  EXPECT_EQ(
-      requests(),
-      (std::vector<std::string>{"<mdprovider type=\"a b\" action=\"&#09;\" "
-                                "model=\"Q&quot;&lt;&amp;>\"/>"}));
+  EXPECT_EQ(requests(), (std::vector<std::string>{
+                            "<mdprovider type=\"a b\" action=\"&#09;\" "
+                            "model=\"Q&quot;&lt;&amp;>\"/>"}));
 }
 
 }  // namespace
