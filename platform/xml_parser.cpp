@@ -120,7 +120,8 @@ bool checkDepth(const pugi::xml_document& document, Failure& failure) {
 // lenient about bytes that a well-formed document cannot hold.
 bool checkCharacters(const char* text, std::size_t size, Failure& failure) {
   if (platform::isWideEncoded(text, size)) return true;
-  const std::size_t bad = platform::findInvalidXmlText(text, size);
+  const bool utf8 = !platform::declaresLatin1(text, size);
+  const std::size_t bad = platform::findInvalidXmlText(text, size, utf8);
   if (bad == size) return true;
   failure = {static_cast<std::ptrdiff_t>(bad),
              text[bad] == '\0' ? "NUL byte in the text"

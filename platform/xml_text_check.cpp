@@ -1,7 +1,9 @@
 #include "platform/xml_text_check.h"
 
+#include <cctype>
 #include <cstdint>
 #include <cstring>
+#include <string>
 
 namespace platform {
 
@@ -39,7 +41,7 @@ bool isAllowedAscii(unsigned char byte) {
 
 }  // namespace
 
-std::size_t findInvalidXmlText(const char* text, std::size_t size) {
+std::size_t findInvalidXmlText(const char* text, std::size_t size, bool utf8) {
   const auto* bytes = reinterpret_cast<const unsigned char*>(text);
   std::size_t at = 0;
   while (at < size) {
@@ -56,7 +58,7 @@ std::size_t findInvalidXmlText(const char* text, std::size_t size) {
     }
     if (at >= size) break;
     const unsigned char byte = bytes[at];
-    if (byte < 0x80) {
+    if (byte < 0x80 || !utf8) {
       if (!isAllowedAscii(byte)) return at;
       ++at;
       continue;
@@ -66,6 +68,29 @@ std::size_t findInvalidXmlText(const char* text, std::size_t size) {
     at += length;
   }
   return size;
+}
+
+bool declaresLatin1(const char* text, std::size_t size) {
+  // Only a declaration at the very start counts, within its usual length.
+  const std::string head(text, size < 256 ? size : 256);
+  if (head.compare(0, 5, "<?xml") != 0) return false;
+  const std::size_t end = head.find("?>");
+  const std::size_t key = head.find("encoding");
+  if (end == std::string::npos || key == std::string::npos || key > end) {
+    return false;
+  }
+  std::size_t at = head.find_first_not_of(" \t\r\n", key + 8);
+  if (at == std::string::npos || head[at] != '=') return false;
+  at = head.find_first_not_of(" \t\r\n", at + 1);
+  if (at == std::string::npos || (head[at] != '"' && head[at] != '\'')) {
+    return false;
+  }
+  const std::size_t close = head.find(head[at], at + 1);
+  if (close == std::string::npos) return false;
+  std::string name = head.substr(at + 1, close - at - 1);
+  for (char& c : name)
+    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return name == "latin1" || name == "iso-8859-1";
 }
 
 bool isWideEncoded(const char* text, std::size_t size) {

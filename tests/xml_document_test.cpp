@@ -160,6 +160,9 @@ TEST(XmlDocumentTest, AcceptsWhatIsWellFormed) {
   EXPECT_EQ(
       written(parseText("\xEF\xBB\xBF<a>caf\xC3\xA9 \xF0\x9F\x98\x80</a>")),
       "<a>caf\xC3\xA9 \xF0\x9F\x98\x80</a>");
+  EXPECT_EQ(written(parseText("<?xml version='1.0' encoding='ISO-8859-1'?>"
+                              "<a>caf\xE9</a>")),
+            "<a>caf\xC3\xA9</a>");
   const std::string utf16("\xFF\xFE<\0a\0/\0>\0", 10);
   EXPECT_EQ(written(parseText(utf16)), "<a/>");
   // Entities of a document type are never expanded.
