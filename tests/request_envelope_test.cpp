@@ -5,21 +5,12 @@
 #include "platform/resources.h"
 #include "platform/xml_document.h"
 #include "tests/client_fixture.h"
+#include "tests/xml_support.h"
 
 namespace {
 
-TOVIDOM_Document parsed(const std::string& text) {
-  TOVIDOM_Document document =
-      TOVIDOM_DOMImplementation::getInstance()->createDocument();
-  TOVIDOM_Parser(0).parse(text.data(), text.size(), document);
-  return document;
-}
-
-std::string written(const TOVIDOM_Node& node) {
-  std::ostringstream out;
-  TOVIDOM_Helper::write(node, out, nullptr);
-  return out.str();
-}
+using test_support::written;
+const auto parsed = test_support::parseText;
 
 using RequestEnvelopeTest = ClientFixture;
 

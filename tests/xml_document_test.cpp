@@ -8,26 +8,14 @@
 
 #include "platform/tov_exception.h"
 #include "tests/test_support.h"
+#include "tests/xml_support.h"
 
 namespace {
 
+using test_support::newDocument;
+using test_support::parseText;
 using test_support::TempDir;
-
-TOVIDOM_Document newDocument() {
-  return TOVIDOM_DOMImplementation::getInstance()->createDocument();
-}
-
-TOVIDOM_Document parseText(const std::string& text) {
-  TOVIDOM_Document document = newDocument();
-  TOVIDOM_Parser(0).parse(text.data(), text.size(), document);
-  return document;
-}
-
-std::string written(const TOVIDOM_Node& node) {
-  std::ostringstream out;
-  TOVIDOM_Helper::write(node, out, nullptr);
-  return out.str();
-}
+using test_support::written;
 
 std::string parseError(const std::string& path) {
   TOVIDOM_Document document = newDocument();
