@@ -61,6 +61,13 @@ TEST_F(ProgramTest, UnusableCommandLineShowsTheUsageTextAndWaitsForAKey) {
     EXPECT_EQ(result.out, test_support::kUsageText);
     EXPECT_EQ(result.err, "");
   }
+  // Without a key it waits: standard input held open, no byte sent.
+  RunOptions noKey;
+  noKey.holdInput = true;
+  noKey.timeoutSeconds = 2;
+  const RunResult waiting = run({"-q"}, noKey);
+  EXPECT_TRUE(waiting.timedOut);
+  EXPECT_EQ(waiting.out, test_support::kUsageText);
 }
 
 TEST_F(ProgramTest, MissingScriptOfAnOpenedProjectFailsWithoutWaiting) {
@@ -154,6 +161,7 @@ TEST_F(ProgramTest, ATraceThatCannotBeWrittenIsAFailure) {
             "Cannot open the request trace \"" + dir.path() +
                 "\": Is a directory\nCould not initialize the client");
 
+  if (!test_support::hasFullDevice()) GTEST_SKIP() << "no /dev/full here";
   RunOptions full;
   full.env.emplace_back("MDPROVIDER_TRACE", "/dev/full");
   const RunResult written = run({"-t", "AC", "-c", "P", "-s", "log.xml"}, full);

@@ -106,6 +106,11 @@ ScopedEnv::~ScopedEnv() {
   }
 }
 
+bool hasFullDevice() {
+  struct stat info {};
+  return ::stat("/dev/full", &info) == 0 && S_ISCHR(info.st_mode);
+}
+
 std::string installProgram(const TempDir& dir) {
   const fs::path copy = fs::path(dir.path()) / "KesMDProviderClient";
   fs::copy_file(KES_PROGRAM_PATH, copy, fs::copy_options::overwrite_existing);

@@ -85,6 +85,9 @@ std::string installProgram(const TempDir& dir);
 // MDPROVIDER_TRACE is cleared unless `options.env` sets it.
 RunResult runProgram(const std::string& program, const RunOptions& options);
 
+// Whether /dev/full is here, the device on which every write fails.
+bool hasFullDevice();
+
 // The usage text, as testers' scripts expect it.
 extern const char* const kUsageText;
 
