@@ -1,7 +1,7 @@
 // Writes a deterministic action log for the replay benchmarks.
 //
 //   generate_action_log COUNT SHAPE SEQ NESTING OUT
-//     SHAPE    small (about 180 bytes a transaction) or medium (about 1 KB)
+//     SHAPE    small (about 185 bytes a transaction) or medium (about 1 KB)
 //     SEQ      ascending, reverse or shuffled
 //     NESTING  every NESTING-th transaction holds one more inside it; 0: none
 
@@ -35,11 +35,11 @@ void smallBody(std::string& out, long id, Random& random) {
 
 void mediumBody(std::string& out, long id, Random& random) {
   char text[320];
-  for (int action = 0; action < 5; ++action) {
+  for (int action = 0; action < 6; ++action) {
     std::snprintf(
         text, sizeof text,
         "\n    <action name=\"setProperty\" object=\"dim%06ld.level%d\" "
-        "property=\"p%u\"><value kind=\"text\">value %u of %ld</value>"
+        "property=\"p%u\" user=\"tester\"><value kind=\"text\">value %u of %ld</value>"
         "<old>previous %u</old></action>",
         id, action, random.next() % 100, random.next() % 100000, id,
         random.next() % 1000);
