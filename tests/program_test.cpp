@@ -151,25 +151,6 @@ TEST_F(ProgramTest, AScriptThatCannotBeParsedEndsTheRunWithoutClosing) {
   }
 }
 
-TEST_F(ProgramTest, ATraceThatCannotBeWrittenIsAFailure) {
-  RunOptions toDirectory;
-  toDirectory.env.emplace_back("MDPROVIDER_TRACE", dir.path());
-  const RunResult opened = run({"-c", "P"}, toDirectory);
-  EXPECT_EQ(opened.status, 1);
-  EXPECT_EQ(opened.out, "");
-  EXPECT_EQ(opened.err,
-            "Cannot open the request trace \"" + dir.path() +
-                "\": Is a directory\nCould not initialize the client");
-
-  if (!test_support::hasFullDevice()) GTEST_SKIP() << "no /dev/full here";
-  RunOptions full;
-  full.env.emplace_back("MDPROVIDER_TRACE", "/dev/full");
-  const RunResult written = run({"-t", "AC", "-c", "P", "-s", "log.xml"}, full);
-  EXPECT_EQ(written.status, 1);
-  EXPECT_EQ(written.out,
-            "Failed to write \"/dev/full\": No space left on device\n");
-}
-
 TEST_F(ProgramTest, WithoutATraceTheConsoleIsTheSame) {
   RunOptions untraced;
   untraced.env.emplace_back("MDPROVIDER_TRACE", "");
