@@ -56,11 +56,10 @@ int runGuarded(int argc, char** argv) {
   return 0;
 }
 
-}  // namespace
-
-int runClient(int argc, char** argv) {
-  // Failures before the body (constructing the client, reading the command
-  // line) end the run with 1 and a message, never with an abort.
+// The status of the run, with failures before the body (constructing the
+// client, reading the command line) ending it with 1 and a message, never
+// with an abort.
+int runOrReport(int argc, char** argv) {
   try {
     return runGuarded(argc, argv);
   } catch (TOVException* failure) {
@@ -70,4 +69,17 @@ int runClient(int argc, char** argv) {
     std::cout << "Unexpected error during start-up." << std::endl;
   }
   return 1;
+}
+
+}  // namespace
+
+int runClient(int argc, char** argv) {
+  const int status = runOrReport(argc, argv);
+  // Scripts read the console: lines lost on the way (a full disk, a closed
+  // output) make the run a failure, not a success.
+  if (!std::cout.flush()) {
+    std::cerr << "Failed to write to standard output" << std::endl;
+    return 1;
+  }
+  return status;
 }

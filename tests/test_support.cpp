@@ -167,7 +167,14 @@ RunResult runProgram(const std::string& program, const RunOptions& options) {
   const pid_t child = ::fork();
   if (child == 0) {
     ::dup2(in[0], 0);
-    ::dup2(out[1], 1);
+    if (options.outputFile.empty()) {
+      ::dup2(out[1], 1);
+    } else {
+      const int fd =
+          ::open(options.outputFile.c_str(), O_WRONLY | O_CREAT, 0600);
+      if (fd < 0 || ::dup2(fd, 1) < 0) ::_exit(125);
+      ::close(fd);
+    }
     ::dup2(err[1], 2);
     for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]}) ::close(fd);
     if (!options.workingDir.empty() && !changeDirectory(options.workingDir))

@@ -72,6 +72,7 @@ struct RunOptions {
   std::string workingDir;  // empty: the test's own; may exceed PATH_MAX
   std::string input;       // standard input, closed after it...
   bool holdInput = false;  // ...or held open until the program ends
+  std::string outputFile;  // standard output to this file instead
   std::vector<std::pair<std::string, std::string>> env;
   int timeoutSeconds = 20;
   std::string argv0;  // empty: the program path
