@@ -275,4 +275,14 @@ TEST_F(RobustnessTest, ATraceThatCannotHoldTheRequestsFailsTheRun) {
             "Failed to write \"/dev/full\": No space left on device\n");
 }
 
+TEST_F(RobustnessTest, AConsoleThatCannotBeWrittenFailsTheRun) {
+  if (!test_support::hasFullDevice()) GTEST_SKIP() << "no /dev/full here";
+  dir.write("log.xml", "<transaction seq='1'/>");
+  RunOptions full;
+  full.outputFile = "/dev/full";
+  const RunResult result = run({"-t", "AC", "-c", "P", "-s", "log.xml"}, full);
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(result.err, "Failed to write to standard output\n");
+}
+
 }  // namespace
