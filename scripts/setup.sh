@@ -7,7 +7,7 @@ packages=(cmake make g++ pkg-config libpugixml-dev)
 for option in "$@"; do
   case "$option" in
     --tests) packages+=(googletest libgtest-dev clang libclang-rt-14-dev) ;;
-    --bench) packages+=(libbenchmark-dev libxml2-utils time) ;;
+    --bench) packages+=(libbenchmark-dev libxml2-utils python3) ;;
     *) echo "setup.sh: unknown option $option" >&2; exit 2 ;;
   esac
 done
