@@ -129,10 +129,18 @@ bool checkCharacters(const char* text, std::size_t size, Failure& failure) {
   return false;
 }
 
+// Offsets from the parser count bytes of the text it parsed, which is the
+// text as given unless it was converted from another encoding.
+bool offsetsMatch(const char* text, std::size_t size) {
+  return !platform::isWideEncoded(text, size) &&
+         !platform::declaresLatin1(text, size);
+}
+
 XmlDocumentData& emptyTarget(TOVIDOM_Document& document) {
   XmlDocumentData* data = XmlAccess::data(document);
-  if (data == nullptr)
+  if (data == nullptr) {
     throw new TOVException("parse called with an empty document");
+  }
   if (data->document.first_child()) {
     throw new TOVException("parse needs an empty document");
   }
@@ -176,11 +184,12 @@ int TOVIDOM_Parser::parse(const char* path, TOVIDOM_Document& document) {
         describe(source, content.data.get(), content.size, failure));
   }
   const std::size_t size = content.size;
+  const bool placeable = offsetsMatch(content.data.get(), size);
   if (load(data, content.data.release(), size, true, failure)) return 0;
   // The parse rewrote the buffer; read the file again to place the fault.
   platform::FileContent again;
   try {
-    again = platform::readRegularFile(path);
+    if (placeable) again = platform::readRegularFile(path);
   } catch (TOVException* ignored) {
     delete ignored;
   }
@@ -195,8 +204,9 @@ int TOVIDOM_Parser::parse(const char* text, unsigned long length,
   Failure failure;
   if (!checkCharacters(text, length, failure) ||
       !load(data, text, length, false, failure)) {
-    throw new TOVException(
-        describe("the in-memory text", text, length, failure));
+    throw new TOVException(describe("the in-memory text",
+                                    offsetsMatch(text, length) ? text : nullptr,
+                                    length, failure));
   }
   return 0;
 }

@@ -126,6 +126,9 @@ TEST(XmlDocumentTest, ParseErrorsNameTheSourcePositionAndReason) {
   EXPECT_EQ(textError("<a/>tail"),
             "Failed to parse the in-memory text at line 1, column 5: text "
             "outside the root element");
+  // Converted text has no byte positions to show.
+  EXPECT_EQ(textError(std::string("\xFF\xFE<\0a\0>\0", 8)),
+            "Failed to parse the in-memory text: Start-end tags mismatch");
   EXPECT_EQ(textError("<!--c-->  "),
             "Failed to parse the in-memory text: no root element");
   EXPECT_EQ(textError("   "),
