@@ -37,8 +37,9 @@ void release(XmlDocumentData* data) {
 pugi::xml_node limboOf(XmlDocumentData& data) {
   if (!data.limbo) {
     data.limbo = data.document.prepend_child(pugi::node_element);
-    if (!data.limbo)
+    if (!data.limbo) {
       throw new TOVException("Out of memory in the XML document");
+    }
   }
   return data.limbo;
 }

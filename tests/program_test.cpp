@@ -38,8 +38,9 @@ class ProgramTest : public ::testing::Test {
     const bool traceNamed = std::any_of(
         options.env.begin(), options.env.end(),
         [](const auto& e) { return e.first == "MDPROVIDER_TRACE"; });
-    if (!traceNamed)
+    if (!traceNamed) {
       options.env.emplace_back("MDPROVIDER_TRACE", "requests.trace");
+    }
     return test_support::runProgram(program, options);
   }
   std::vector<std::string> requests() const {

@@ -145,8 +145,9 @@ bool changeDirectory(const std::string& path) {
   while (start < path.size()) {
     std::size_t end = path.find('/', start);
     if (end == std::string::npos) end = path.size();
-    if (end > start && ::chdir(path.substr(start, end - start).c_str()) != 0)
+    if (end > start && ::chdir(path.substr(start, end - start).c_str()) != 0) {
       return false;
+    }
     start = end + 1;
   }
   return true;
@@ -177,8 +178,9 @@ RunResult runProgram(const std::string& program, const RunOptions& options) {
     }
     ::dup2(err[1], 2);
     for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]}) ::close(fd);
-    if (!options.workingDir.empty() && !changeDirectory(options.workingDir))
+    if (!options.workingDir.empty() && !changeDirectory(options.workingDir)) {
       ::_exit(126);
+    }
     ::execve(program.c_str(), argv.data(), envp.data());
     ::_exit(127);
   }
