@@ -39,7 +39,8 @@ void mediumBody(std::string& out, long id, Random& random) {
     std::snprintf(
         text, sizeof text,
         "\n    <action name=\"setProperty\" object=\"dim%06ld.level%d\" "
-        "property=\"p%u\" user=\"tester\"><value kind=\"text\">value %u of %ld</value>"
+        "property=\"p%u\" user=\"tester\"><value kind=\"text\">value %u of "
+        "%ld</value>"
         "<old>previous %u</old></action>",
         id, action, random.next() % 100, random.next() % 100000, id,
         random.next() % 1000);
