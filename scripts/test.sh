@@ -14,6 +14,9 @@ echo "== Build and test"
 cmake -S . -B build -DKES_TESTS=ON >/dev/null
 cmake --build build -j"$jobs"
 ctest --test-dir build --output-on-failure -j"$jobs" | tee -a "$log"
+if command -v clang-format >/dev/null; then
+  cmake --build build --target check-format
+fi
 
 echo "== Build and test with AddressSanitizer and UndefinedBehaviorSanitizer"
 cmake -S . -B build-asan -DKES_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug >/dev/null
