@@ -11,6 +11,15 @@
 
 namespace {
 
+// Tests MA and XS: the script sent under the request type and action of
+// these resource texts.
+void sendScript(MDProviderClient& client, long typeId, long actionId) {
+  const I18NString type = resources::getString(typeId);
+  const I18NString action = resources::getString(actionId);
+  const I18NString script = client.getScriptPath();
+  client.processScriptRequest(type, action, script);
+}
+
 // The body of the run: open or create, the test, close.
 void runTests(MDProviderClient& client) {
   const bool opened =
@@ -18,18 +27,8 @@ void runTests(MDProviderClient& client) {
   if (!opened) client.printMessage("Unable to open the model.");
 
   if (client.getTestType() == "AC") client.replayActionLog();
-  if (client.getTestType() == "MA") {
-    const I18NString type = resources::getString(262);
-    const I18NString action = resources::getString(327);
-    const I18NString script = client.getScriptPath();
-    client.processScriptRequest(type, action, script);
-  }
-  if (client.getTestType() == "XS") {
-    const I18NString type = resources::getString(366);
-    const I18NString action = resources::getString(77);
-    const I18NString script = client.getScriptPath();
-    client.processScriptRequest(type, action, script);
-  }
+  if (client.getTestType() == "MA") sendScript(client, 262, 327);
+  if (client.getTestType() == "XS") sendScript(client, 366, 77);
   client.closeModel();
 }
 

@@ -216,23 +216,14 @@ TOVIDOM_NodeList TOVIDOM_Document::getElementsByTagName(
   const XmlDocumentData& data = *document_;
   const char* wanted = name.c_str();
   std::vector<pugi::xml_node_struct*> found;
-  // Pre-order walk without recursion: documents may nest without bound.
-  const pugi::xml_node root = data.document;
-  pugi::xml_node current = platform::firstVisibleChild(data, root);
-  while (current) {
-    if (current.type() == pugi::node_element &&
-        std::strcmp(current.name(), wanted) == 0) {
-      found.push_back(current.internal_object());
+  platform::walkInDocumentOrder(data.document, [&](pugi::xml_node node, int) {
+    if (node == data.limbo) return platform::Walk::kSkipChildren;
+    if (node.type() == pugi::node_element &&
+        std::strcmp(node.name(), wanted) == 0) {
+      found.push_back(node.internal_object());
     }
-    pugi::xml_node next = current.first_child();
-    while (!next && current != root) {
-      next = current.parent() == root
-                 ? platform::nextVisibleSibling(data, current)
-                 : current.next_sibling();
-      current = current.parent();
-    }
-    current = next;
-  }
+    return platform::Walk::kDescend;
+  });
   return XmlAccess::makeList(document_, std::move(found));
 }
 

@@ -41,6 +41,34 @@ struct XmlAccess {
                                    std::vector<pugi::xml_node_struct*> nodes);
 };
 
+// What a walk does after visiting a node.
+enum class Walk { kDescend, kSkipChildren, kStop };
+
+// Visits the nodes below `root` in document order, without recursion since
+// documents may nest without bound. `visit(node, depth)` gets depth 1 for
+// the children of `root`.
+template <typename Visit>
+void walkInDocumentOrder(pugi::xml_node root, Visit visit) {
+  pugi::xml_node current = root.first_child();
+  int depth = 1;
+  while (current) {
+    const Walk step = visit(current, depth);
+    if (step == Walk::kStop) return;
+    pugi::xml_node next =
+        step == Walk::kDescend ? current.first_child() : pugi::xml_node();
+    if (next) {
+      ++depth;
+    } else {
+      while (!(next = current.next_sibling())) {
+        current = current.parent();
+        --depth;
+        if (current == root) return;
+      }
+    }
+    current = next;
+  }
+}
+
 // The children of a document as its users see them: without the limbo.
 pugi::xml_node firstVisibleChild(const XmlDocumentData& data,
                                  pugi::xml_node parent);

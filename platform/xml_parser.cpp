@@ -91,49 +91,30 @@ bool checkTopLevel(pugi::xml_document& document, Failure& failure) {
 constexpr int kMaxDepth = 2048;
 
 bool checkDepth(const pugi::xml_document& document, Failure& failure) {
-  const pugi::xml_node root = document;
-  pugi::xml_node current = root.first_child();
-  int depth = 1;
-  while (current) {
-    if (depth > kMaxDepth) {
-      failure = {current.offset_debug() - 1, "elements nested deeper than " +
-                                                 std::to_string(kMaxDepth) +
-                                                 " levels"};
-      return false;
-    }
-    pugi::xml_node next = current.first_child();
-    if (next) {
-      ++depth;
-    } else {
-      while (!(next = current.next_sibling())) {
-        current = current.parent();
-        --depth;
-        if (current == root) break;
-      }
-    }
-    current = next;
-  }
-  return true;
+  bool deep = false;
+  platform::walkInDocumentOrder(document, [&](pugi::xml_node node, int depth) {
+    if (depth <= kMaxDepth) return platform::Walk::kDescend;
+    failure = {
+        node.offset_debug() - 1,
+        "elements nested deeper than " + std::to_string(kMaxDepth) + " levels"};
+    deep = true;
+    return platform::Walk::kStop;
+  });
+  return !deep;
 }
 
 // Rejects what is not XML text before the parser sees it: the parser is
 // lenient about bytes that a well-formed document cannot hold.
-bool checkCharacters(const char* text, std::size_t size, Failure& failure) {
-  if (platform::isWideEncoded(text, size)) return true;
-  const bool utf8 = !platform::declaresLatin1(text, size);
-  const std::size_t bad = platform::findInvalidXmlText(text, size, utf8);
+bool checkCharacters(const char* text, std::size_t size,
+                     platform::TextEncoding encoding, Failure& failure) {
+  if (encoding == platform::TextEncoding::kWide) return true;
+  const std::size_t bad = platform::findInvalidXmlText(
+      text, size, encoding == platform::TextEncoding::kUtf8);
   if (bad == size) return true;
   failure = {static_cast<std::ptrdiff_t>(bad),
              text[bad] == '\0' ? "NUL byte in the text"
                                : "invalid UTF-8 or a character not allowed"};
   return false;
-}
-
-// Offsets from the parser count bytes of the text it parsed, which is the
-// text as given unless it was converted from another encoding.
-bool offsetsMatch(const char* text, std::size_t size) {
-  return !platform::isWideEncoded(text, size) &&
-         !platform::declaresLatin1(text, size);
 }
 
 XmlDocumentData& emptyTarget(TOVIDOM_Document& document) {
@@ -179,17 +160,21 @@ int TOVIDOM_Parser::parse(const char* path, TOVIDOM_Document& document) {
     throw new TOVException(
         describe(source, nullptr, 0, {-1, "the file is empty"}));
   }
-  if (!checkCharacters(content.data.get(), content.size, failure)) {
+  const platform::TextEncoding encoding =
+      platform::detectEncoding(content.data.get(), content.size);
+  if (!checkCharacters(content.data.get(), content.size, encoding, failure)) {
     throw new TOVException(
         describe(source, content.data.get(), content.size, failure));
   }
   const std::size_t size = content.size;
-  const bool placeable = offsetsMatch(content.data.get(), size);
   if (load(data, content.data.release(), size, true, failure)) return 0;
   // The parse rewrote the buffer; read the file again to place the fault.
+  // Offsets into converted text are not the file's bytes: no position then.
   platform::FileContent again;
   try {
-    if (placeable) again = platform::readRegularFile(path);
+    if (encoding == platform::TextEncoding::kUtf8) {
+      again = platform::readRegularFile(path);
+    }
   } catch (TOVException* ignored) {
     delete ignored;
   }
@@ -202,11 +187,13 @@ int TOVIDOM_Parser::parse(const char* text, unsigned long length,
   XmlDocumentData& data = emptyTarget(document);
   if (length == 0) return 0;
   Failure failure;
-  if (!checkCharacters(text, length, failure) ||
+  const platform::TextEncoding encoding =
+      platform::detectEncoding(text, length);
+  if (!checkCharacters(text, length, encoding, failure) ||
       !load(data, text, length, false, failure)) {
-    throw new TOVException(describe("the in-memory text",
-                                    offsetsMatch(text, length) ? text : nullptr,
-                                    length, failure));
+    const bool placeable = encoding == platform::TextEncoding::kUtf8;
+    throw new TOVException(describe(
+        "the in-memory text", placeable ? text : nullptr, length, failure));
   }
   return 0;
 }

@@ -70,6 +70,8 @@ std::size_t findInvalidXmlText(const char* text, std::size_t size, bool utf8) {
   return size;
 }
 
+namespace {
+
 bool declaresLatin1(const char* text, std::size_t size) {
   // Only a declaration at the very start counts, within its usual length.
   const std::string head(text, size < 256 ? size : 256);
@@ -100,6 +102,14 @@ bool isWideEncoded(const char* text, std::size_t size) {
     return true;
   }
   return size >= 2 && (bytes[0] == 0 || bytes[1] == 0);
+}
+
+}  // namespace
+
+TextEncoding detectEncoding(const char* text, std::size_t size) {
+  if (isWideEncoded(text, size)) return TextEncoding::kWide;
+  return declaresLatin1(text, size) ? TextEncoding::kLatin1
+                                    : TextEncoding::kUtf8;
 }
 
 }  // namespace platform

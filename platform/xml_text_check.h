@@ -11,12 +11,12 @@ namespace platform {
 std::size_t findInvalidXmlText(const char* text, std::size_t size,
                                bool utf8 = true);
 
-// Whether the XML declaration names Latin-1 (latin1 or ISO-8859-1, in any
-// case), which the parser converts rather than reads as UTF-8.
-bool declaresLatin1(const char* text, std::size_t size);
+enum class TextEncoding { kUtf8, kLatin1, kWide };
 
-// Whether the bytes announce UTF-16 or UTF-32 (a byte-order mark or the
-// zero bytes of a first '<'); those are converted, not checked here.
-bool isWideEncoded(const char* text, std::size_t size);
+// How the parser will read the bytes: UTF-16 or UTF-32 when they announce
+// it (a byte-order mark or the zero bytes of a first '<'), Latin-1 when the
+// XML declaration names latin1 or ISO-8859-1 in any case, UTF-8 otherwise.
+// Wide and Latin-1 text is converted to UTF-8 before it is parsed.
+TextEncoding detectEncoding(const char* text, std::size_t size);
 
 }  // namespace platform

@@ -100,12 +100,8 @@ TEST_F(RobustnessTest, StartedThroughALinkOrFromAVeryLongPath) {
   const std::string link = other.path() + "/client";
   ASSERT_EQ(::symlink(program.c_str(), link.c_str()), 0);
   RunOptions throughLink;
-  throughLink.workingDir = dir.path();
-  RunResult linked = test_support::runProgram(link, [&] {
-    RunOptions options;
-    options.args = {"-t", "AC", "-m", "P", "-s", "log.xml"};
-    return options;
-  }());
+  throughLink.args = {"-t", "AC", "-m", "P", "-s", "log.xml"};
+  const RunResult linked = test_support::runProgram(link, throughLink);
   expectCleanEnd(linked, "link");
   EXPECT_EQ(linked.out, "Transaction count: 1\n\n\nTransaction: 4\n");
 
