@@ -7,10 +7,27 @@
 #include "client/request_buffer.h"
 #include "platform/tov_exception.h"
 #include "platform/xml_document.h"
+#include "platform/xml_text_check.h"
+
+namespace {
+
+// A request is well-formed UTF-8 XML or is not sent: values from the
+// command line may hold bytes that XML cannot carry.
+void requireXmlValue(const I18NString& value, const char* what) {
+  const std::string fault = platform::xmlValueFault(value.str());
+  if (!fault.empty()) {
+    throw new TOVException(std::string(what) + " " + fault);
+  }
+}
+
+}  // namespace
 
 bool MDProviderClient::processRequest(const I18NString& type,
                                       const I18NString& action,
                                       TOVIDOM_Document& payload) {
+  requireXmlValue(projectName, "The project name");
+  requireXmlValue(type, "The request type");
+  requireXmlValue(action, "The request action");
   TOVIDOM_Document envelope =
       TOVIDOM_DOMImplementation::getInstance()->createDocument();
   TOVIDOM_Element root = envelope->createElement("mdprovider");

@@ -5,6 +5,7 @@
 
 #include "client/md_provider_client.h"
 #include "driver/program_directory.h"
+#include "platform/broken_pipe.h"
 #include "platform/i18n_string.h"
 #include "platform/resources.h"
 #include "platform/tov_exception.h"
@@ -73,6 +74,7 @@ int runOrReport(int argc, char** argv) {
 }  // namespace
 
 int runClient(int argc, char** argv) {
+  platform::ignoreBrokenPipe();
   const int status = runOrReport(argc, argv);
   // Scripts read the console: lines lost on the way (a full disk, a closed
   // output) make the run a failure, not a success.

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "platform/allocation_watch.h"
 #include "platform/tov_exception.h"
 #include "platform/xml_document_data.h"
 
@@ -37,9 +38,7 @@ void release(XmlDocumentData* data) {
 pugi::xml_node limboOf(XmlDocumentData& data) {
   if (!data.limbo) {
     data.limbo = data.document.prepend_child(pugi::node_element);
-    if (!data.limbo) {
-      throw new TOVException("Out of memory in the XML document");
-    }
+    platform::throwIfAllocationFailed("createDocument");
   }
   return data.limbo;
 }
@@ -150,9 +149,8 @@ void TOVIDOM_Element::setAttribute(const I18NString& name,
   pugi::xml_node element = XmlAccess::node(*this);
   pugi::xml_attribute attribute = element.attribute(name.c_str());
   if (!attribute) attribute = element.append_attribute(name.c_str());
-  if (!attribute || !attribute.set_value(value.c_str())) {
-    throw new TOVException("Out of memory in the XML document");
-  }
+  if (attribute) attribute.set_value(value.c_str());
+  platform::throwIfAllocationFailed("setAttribute");
 }
 
 I18NString TOVIDOM_Element::getAttribute(const I18NString& name) const {
@@ -192,7 +190,7 @@ TOVIDOM_Node TOVIDOM_NodeList::item(unsigned long index) const {
 TOVIDOM_Element TOVIDOM_Document::createElement(const I18NString& name) {
   requireNode("createElement");
   pugi::xml_node element = limboOf(*document_).append_child(name.c_str());
-  if (!element) throw new TOVException("Out of memory in the XML document");
+  platform::throwIfAllocationFailed("createElement");
   return XmlAccess::makeElement(document_, element);
 }
 
@@ -206,6 +204,8 @@ TOVIDOM_Node TOVIDOM_Document::importNode(const TOVIDOM_Node& node, int deep) {
   pugi::xml_node limbo = limboOf(*document_);
   const pugi::xml_node copy =
       deep != 0 ? limbo.append_copy(source) : copyShallow(limbo, source);
+  // A copy that ran out of memory half-way is partial, never a payload.
+  platform::throwIfAllocationFailed("importNode");
   if (!copy) throw new TOVException("importNode: the node cannot be copied");
   return XmlAccess::makeNode(document_, copy);
 }
@@ -230,5 +230,11 @@ TOVIDOM_NodeList TOVIDOM_Document::getElementsByTagName(
 // --- TOVIDOM_DOMImplementation ----------------------------------------------
 
 TOVIDOM_Document TOVIDOM_DOMImplementation::createDocument() {
+  static const bool watched = [] {
+    pugi::set_memory_management_functions(platform::watchedAllocate,
+                                          platform::watchedFree);
+    return true;
+  }();
+  static_cast<void>(watched);
   return XmlAccess::makeDocument(new XmlDocumentData());
 }

@@ -2,6 +2,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/allocation_watch.h"
 #include "platform/file_reader.h"
 #include "platform/tov_exception.h"
 #include "platform/xml_document.h"
@@ -137,7 +138,9 @@ bool load(XmlDocumentData& data, const char* text, std::size_t size, bool owned,
       owned ? document.load_buffer_inplace_own(const_cast<char*>(text), size,
                                                kParseOptions)
             : document.load_buffer(text, size, kParseOptions);
-  if (!result) {
+  if (platform::takeAllocationFailure()) {
+    failure = {-1, "out of memory"};
+  } else if (!result) {
     failure = {result.offset, result.description()};
   } else if (checkTopLevel(document, failure) &&
              checkDepth(document, failure)) {

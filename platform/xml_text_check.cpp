@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -68,6 +69,48 @@ std::size_t findInvalidXmlText(const char* text, std::size_t size, bool utf8) {
     at += length;
   }
   return size;
+}
+
+namespace {
+
+char32_t decodeSequence(const unsigned char* at, std::size_t length) {
+  char32_t code = at[0] & (0xFF >> (length + 1));
+  for (std::size_t i = 1; i < length; ++i) code = (code << 6) | (at[i] & 0x3F);
+  return code;
+}
+
+bool isXmlCharacter(char32_t code) {
+  return code == 0x9 || code == 0xA || code == 0xD ||
+         (code >= 0x20 && code <= 0xD7FF) ||
+         (code >= 0xE000 && code <= 0xFFFD) ||
+         (code >= 0x10000 && code <= 0x10FFFF);
+}
+
+std::string codePointName(char32_t code) {
+  char name[16];
+  std::snprintf(name, sizeof name, "U+%04X", static_cast<unsigned>(code));
+  return name;
+}
+
+}  // namespace
+
+std::string xmlValueFault(const std::string& text) {
+  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+  std::size_t at = 0;
+  while (at < text.size()) {
+    std::size_t length = 1;
+    char32_t code = bytes[at];
+    if (code >= 0x80) {
+      length = sequenceLength(bytes + at, text.size() - at);
+      if (length == 0) return "is not valid UTF-8";
+      code = decodeSequence(bytes + at, length);
+    }
+    if (!isXmlCharacter(code)) {
+      return "holds " + codePointName(code) + ", which XML cannot carry";
+    }
+    at += length;
+  }
+  return std::string();
 }
 
 namespace {

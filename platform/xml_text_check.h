@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 
 namespace platform {
 
@@ -10,6 +11,12 @@ namespace platform {
 // `size` when it is clean.
 std::size_t findInvalidXmlText(const char* text, std::size_t size,
                                bool utf8 = true);
+
+// Why `text` cannot be carried in an XML document, as the end of a sentence
+// that names the value ("is not valid UTF-8", "holds U+0001, which XML
+// cannot carry"); empty when it can. XML 1.0 carries tab, line feed,
+// carriage return, U+0020-U+D7FF, U+E000-U+FFFD and U+10000-U+10FFFF.
+std::string xmlValueFault(const std::string& text);
 
 enum class TextEncoding { kUtf8, kLatin1, kWide };
 

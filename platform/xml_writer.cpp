@@ -1,3 +1,4 @@
+#include "platform/allocation_watch.h"
 #include "platform/xml_document.h"
 #include "platform/xml_document_data.h"
 
@@ -12,6 +13,7 @@ void TOVIDOM_Helper::write(TOVIDOM_Node node, std::ostream& out, const void*) {
   constexpr unsigned kFormat = pugi::format_raw;
   if (target.type() != pugi::node_document) {
     target.print(writer, "", kFormat, pugi::encoding_utf8);
+    platform::throwIfAllocationFailed("write");
     return;
   }
   const platform::XmlDocumentData& data = *XmlAccess::data(node);
@@ -19,4 +21,5 @@ void TOVIDOM_Helper::write(TOVIDOM_Node node, std::ostream& out, const void*) {
        child = platform::nextVisibleSibling(data, child)) {
     child.print(writer, "", kFormat, pugi::encoding_utf8);
   }
+  platform::throwIfAllocationFailed("write");
 }

@@ -66,7 +66,7 @@ TEST_F(RobustnessTest, HostileCommandLines) {
   // One argument may hold at most 128 KiB on Linux; a 1 MB word is tested
   // in-process with the command-line tests.
   EXPECT_EQ(run({"-c", std::string(100000, 'p')}).status, 0);
-  EXPECT_EQ(run({"-c", "\xff\xfe\xc3", "-t", "\x80"}).status, 0);
+  EXPECT_EQ(run({"-c", "\xff\xfe\xc3", "-t", "\x80"}).status, 1);
   EXPECT_EQ(run({"", ""}).out, test_support::kUsageText);
   for (int byte = 1; byte < 256; ++byte) {
     const std::string option = std::string("-") + static_cast<char>(byte);
@@ -279,6 +279,78 @@ TEST_F(RobustnessTest, AConsoleThatCannotBeWrittenFailsTheRun) {
   const RunResult result = run({"-t", "AC", "-c", "P", "-s", "log.xml"}, full);
   EXPECT_EQ(result.status, 1);
   EXPECT_EQ(result.err, "Failed to write to standard output\n");
+}
+
+TEST_F(RobustnessTest, AClosedOutputPipeIsAWriteErrorNotASignal) {
+  std::string log = "<log>";
+  for (int i = 0; i < 20000; ++i) log += "<transaction seq='1'/>";
+  dir.write("log.xml", log + "</log>");
+  RunOptions closed;
+  closed.closedOutput = true;
+  const RunResult result =
+      run({"-t", "AC", "-c", "P", "-s", "log.xml"}, closed);
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(result.err, "Failed to write to standard output\n");
+}
+
+TEST_F(RobustnessTest, RequestsCarryOnlyWhatXmlCan) {
+  const std::vector<std::pair<std::string, std::string>> refused = {
+      {"\x01", "The project name holds U+0001, which XML cannot carry"},
+      {"ok\xef\xbf\xbf",
+       "The project name holds U+FFFF, which XML cannot carry"},
+      {"\xff\xfe", "The project name is not valid UTF-8"},
+      {"\xed\xa0\x80", "The project name is not valid UTF-8"}};
+  for (const auto& [name, message] : refused) {
+    RunOptions traced;
+    traced.env.emplace_back("MDPROVIDER_TRACE", "requests.trace");
+    const RunResult result = run({"-c", name}, traced);
+    EXPECT_EQ(result.status, 1) << message;
+    EXPECT_EQ(result.out, message + "\n");
+    EXPECT_EQ(test_support::readFile(dir.path() + "/requests.trace"), "");
+  }
+  // Values that are only stored are not checked.
+  EXPECT_EQ(run({"-c", "P\xc3\xa9\xf0\x9f\x98\x80", "-u", "\xff", "-p", "\x01",
+                 "-x", "\x80", "-d", "\x02", "-t", "\x80"})
+                .status,
+            0);
+}
+
+// Under an address-space limit a request is sent with its whole payload or
+// the run fails with a message; never a payload lost in a failed copy.
+TEST_F(RobustnessTest, MemoryPressureNeverSendsAPartialPayload) {
+#ifdef KES_SANITIZED
+  GTEST_SKIP() << "the sanitizers reserve more address space than any limit";
+#endif
+  constexpr std::size_t kPayload = 40'000'000;
+  // No text of an envelope holds a 'z'.
+  dir.write("big.xml", "<log><transaction seq='1' big='" +
+                           std::string(kPayload, 'z') + "'/></log>");
+  int passed = 0;
+  int failed = 0;
+  for (const char* test : {"AC", "MA"}) {
+    for (long limit : {40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 256, 320}) {
+      RunOptions options;
+      options.addressSpaceMiB = limit;
+      options.env.emplace_back("MDPROVIDER_TRACE", "requests.trace");
+      const RunResult result =
+          run({"-t", test, "-c", "P", "-s", "big.xml"}, options);
+      const std::string trace =
+          test_support::readFile(dir.path() + "/requests.trace");
+      const auto carried = std::count(trace.begin(), trace.end(), 'z');
+      const std::string context = std::string(test) + " at " +
+                                  std::to_string(limit) + " MiB: " + result.out;
+      if (result.status == 0) {
+        ++passed;
+        EXPECT_EQ(carried, static_cast<long>(kPayload)) << context;
+      } else {
+        ++failed;
+        EXPECT_EQ(carried, 0) << context;
+      }
+    }
+  }
+  // The sweep reaches both sides of the limit.
+  EXPECT_GT(passed, 0);
+  EXPECT_GT(failed, 0);
 }
 
 }  // namespace

@@ -167,8 +167,20 @@ RunResult runProgram(const std::string& program, const RunOptions& options) {
   if (::pipe(in) != 0 || ::pipe(out) != 0 || ::pipe(err) != 0) std::abort();
   const pid_t child = ::fork();
   if (child == 0) {
+    // The program gets the default SIGPIPE, whatever this process set.
+    ::signal(SIGPIPE, SIG_DFL);
+    if (options.addressSpaceMiB > 0) {
+      const rlim_t bytes = static_cast<rlim_t>(options.addressSpaceMiB) << 20;
+      const rlimit limit{bytes, bytes};
+      if (::setrlimit(RLIMIT_AS, &limit) != 0) ::_exit(124);
+    }
     ::dup2(in[0], 0);
-    if (options.outputFile.empty()) {
+    if (options.closedOutput) {
+      int unread[2];
+      if (::pipe(unread) != 0 || ::dup2(unread[1], 1) < 0) ::_exit(125);
+      ::close(unread[0]);
+      ::close(unread[1]);
+    } else if (options.outputFile.empty()) {
       ::dup2(out[1], 1);
     } else {
       const int fd =

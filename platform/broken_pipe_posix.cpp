@@ -1,0 +1,9 @@
+#include <csignal>
+
+#include "platform/broken_pipe.h"
+
+namespace platform {
+
+void ignoreBrokenPipe() { std::signal(SIGPIPE, SIG_IGN); }
+
+}  // namespace platform
