@@ -18,11 +18,18 @@ MDProviderClient::~MDProviderClient() = default;
 bool MDProviderClient::initialize() {
   if (authNamespace == "") authNamespace = "NTLM";
   const std::string tracePath = platform::environmentValue("MDPROVIDER_TRACE");
-  if (tracePath.empty() || requestTrace.isOpen()) return true;
-  std::string reason;
-  if (!requestTrace.open(tracePath, reason)) {
-    std::cerr << "Cannot open the request trace \"" << tracePath
-              << "\": " << reason << std::endl;
+  if (!tracePath.empty() && !requestTrace.isOpen()) {
+    std::string reason;
+    if (!requestTrace.open(tracePath, reason)) {
+      std::cerr << "Cannot open the request trace \"" << tracePath
+                << "\": " << reason << std::endl;
+      return false;
+    }
+  }
+  std::string problem;
+  if (!delivery.configure({userName.str(), password.str(), authNamespace.str()},
+                          problem)) {
+    std::cerr << problem << std::endl;
     return false;
   }
   return true;

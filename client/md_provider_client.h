@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "connection/provider_delivery.h"
 #include "platform/i18n_string.h"
 #include "platform/output_file.h"
 
@@ -22,8 +23,9 @@ class MDProviderClient {
   bool parseArguments(int argc, char** argv);
   [[noreturn]] void printUsage();
 
-  // Gives the authentication namespace its default and opens the request
-  // trace named by MDPROVIDER_TRACE; false when the trace cannot be opened.
+  // Gives the authentication namespace its default, opens the request
+  // trace named by MDPROVIDER_TRACE and reads the delivery settings; false,
+  // after a line on standard error, when one of them cannot be used.
   bool initialize();
 
   I18NString getTestType() const { return testType; }
@@ -33,12 +35,14 @@ class MDProviderClient {
   std::int32_t getFirstSeq() const { return firstSeq; }
   std::int32_t getLastSeq() const { return lastSeq; }
   bool isCreateProject() const { return createProject; }
+  const ProviderDelivery& getDelivery() const { return delivery; }
 
   // Writes the text and a line end to standard output, and flushes it.
   void printMessage(const char* text);
 
-  // The request envelope: builds and serializes one request. True whenever
-  // they return; failures are thrown.
+  // The request envelope: builds and serializes one request and, while
+  // delivering, delivers it. True unless the provider rejected it; requests
+  // that cannot be built or get no answer throw.
   bool processRequest(const I18NString& type, const I18NString& action,
                       TOVIDOM_Document& payload);
   bool processNodeRequest(const I18NString& type, const I18NString& action,
@@ -70,4 +74,6 @@ class MDProviderClient {
   bool createProject;
   // Where every serialized request is copied when a trace is asked for.
   platform::OutputFile requestTrace;
+  // The provider the requests go to, when delivery is switched on.
+  ProviderDelivery delivery;
 };

@@ -47,7 +47,9 @@ bool MDProviderClient::processRequest(const I18NString& type,
   // A request cut short is a failure, never a request counted as sent.
   if (!out) throw new TOVException("The request could not be serialized whole");
   if (requestTrace.isOpen()) requestTrace.append(buffer.data(), buffer.size());
-  return true;
+  if (!delivery.isOn()) return true;
+  return delivery.deliver(type.c_str(), action.c_str(), buffer.data(),
+                          buffer.size() - 1, envelope);
 }
 
 bool MDProviderClient::processNodeRequest(const I18NString& type,
@@ -56,6 +58,5 @@ bool MDProviderClient::processNodeRequest(const I18NString& type,
   TOVIDOM_Document carrier =
       TOVIDOM_DOMImplementation::getInstance()->createDocument();
   if (node != nullptr) carrier->appendChild(carrier->importNode(node, 1));
-  processRequest(type, action, carrier);
-  return true;
+  return processRequest(type, action, carrier);
 }

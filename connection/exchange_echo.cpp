@@ -4,6 +4,7 @@
 #include <iostream>
 
 #include "platform/console.h"
+#include "platform/tov_exception.h"
 #include "platform/xml_document.h"
 
 void echoExchange(TOVIDOM_Node& request, const char* responseText) {
@@ -19,6 +20,21 @@ void echoExchange(TOVIDOM_Node& request, const char* responseText) {
   std::cout << std::endl << std::endl;
   std::cout << "\n<----Response:\n";
   TOVIDOM_Helper::write(response, std::cout, nullptr);
+  std::cout << "\tPress any key to continue ..." << std::endl;
+  _getch();
+}
+
+void showExchange(TOVIDOM_Node& request, const std::string& answer) {
+  try {
+    echoExchange(request, answer.c_str());
+    return;
+  } catch (TOVException* notXml) {
+    delete notXml;  // parsed before anything was written: show it as text
+  }
+  std::cout << "\n---->Request:\n";
+  TOVIDOM_Helper::write(request, std::cout, nullptr);
+  std::cout << std::endl << std::endl;
+  std::cout << "\n<----Response:\n" << answer;
   std::cout << "\tPress any key to continue ..." << std::endl;
   _getch();
 }

@@ -45,6 +45,8 @@ int runGuarded(int argc, char** argv) {
   }
   try {
     runTests(*client);
+    // A CI job must not read success when the provider refused work.
+    if (client->getDelivery().rejected() > 0) return 1;
   } catch (TOVException* failure) {
     const std::unique_ptr<TOVException> owned(failure);
     client->printMessage(failure->getErrorCodeString());

@@ -10,6 +10,5 @@ bool MDProviderClient::processScriptRequest(const I18NString& type,
       TOVIDOM_DOMImplementation::getInstance()->createDocument();
   TOVIDOM_Parser parser(0);
   parser->parse(path.c_str(), script);
-  processRequest(type, action, script);
-  return true;
+  return processRequest(type, action, script);
 }

@@ -3,11 +3,11 @@
 # the tests and fuzz targets need; with --bench what the benchmarks need.
 set -euo pipefail
 
-packages=(cmake make g++ pkg-config libpugixml-dev)
+packages=(cmake make g++ pkg-config libpugixml-dev libcurl4-openssl-dev libcpp-httplib-dev)
 for option in "$@"; do
   case "$option" in
     --tests) packages+=(googletest libgtest-dev clang libclang-rt-14-dev) ;;
-    --bench) packages+=(libbenchmark-dev libxml2-utils python3) ;;
+    --bench) packages+=(libbenchmark-dev libxml2-utils python3 nginx-light wrk) ;;
     *) echo "setup.sh: unknown option $option" >&2; exit 2 ;;
   esac
 done

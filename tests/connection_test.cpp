@@ -139,3 +139,17 @@ TEST_F(ExchangeEchoTest, AMalformedResponseThrowsBeforeAnyOutput) {
 }
 
 }  // namespace
+
+#include "connection/provider_address.h"
+
+namespace {
+
+TEST(ProviderAddressTest, CredentialsNeverShow) {
+  EXPECT_EQ(addressWithoutCredentials("http://u:p@ss@host:1/x?y=@z"),
+            "http://host:1/x?y=@z");
+  EXPECT_EQ(addressWithoutCredentials("https://user@host"), "https://host");
+  EXPECT_EQ(addressWithoutCredentials("http://host/a@b"), "http://host/a@b");
+  EXPECT_EQ(addressWithoutCredentials("not an address@x"), "not an address@x");
+}
+
+}  // namespace

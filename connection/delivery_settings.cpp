@@ -1,0 +1,108 @@
+#include "connection/delivery_settings.h"
+
+#include <cctype>
+#include <memory>
+
+#include "connection/endpoint_settings.h"
+#include "connection/provider_address.h"
+#include "connection/provider_delivery.h"
+#include "platform/environment.h"
+#include "platform/tov_exception.h"
+
+namespace {
+
+constexpr long kDefaultTimeoutSeconds = 60;
+
+// A positive whole number of seconds, digits only; 0 when it is not one.
+long timeoutSeconds(const std::string& text) {
+  if (text.empty() || text.size() > 9) return 0;
+  long value = 0;
+  for (const char c : text) {
+    if (c < '0' || c > '9') return 0;
+    value = value * 10 + (c - '0');
+  }
+  return value;
+}
+
+bool sameIgnoringCase(const std::string& a, const char* b) {
+  std::size_t i = 0;
+  for (; i < a.size() && b[i] != '\0'; ++i) {
+    if (std::tolower(static_cast<unsigned char>(a[i])) !=
+        std::tolower(static_cast<unsigned char>(b[i]))) {
+      return false;
+    }
+  }
+  return i == a.size() && b[i] == '\0';
+}
+
+bool authScheme(const std::string& name, platform::HttpAuthScheme& scheme) {
+  using platform::HttpAuthScheme;
+  const struct {
+    const char* name;
+    HttpAuthScheme scheme;
+  } kSchemes[] = {{"NTLM", HttpAuthScheme::kNtlm},
+                  {"Negotiate", HttpAuthScheme::kNegotiate},
+                  {"Digest", HttpAuthScheme::kDigest},
+                  {"Basic", HttpAuthScheme::kBasic}};
+  for (const auto& known : kSchemes) {
+    if (sameIgnoringCase(name, known.name)) {
+      scheme = known.scheme;
+      return true;
+    }
+  }
+  return false;
+}
+
+bool deliveryAddress(const std::string& value, std::string& address,
+                     std::string& problem) {
+  if (value == "1") {
+    try {
+      address = endpointAddress().str();
+    } catch (TOVException* failure) {
+      const std::unique_ptr<TOVException> owned(failure);
+      problem = failure->getErrorCodeString();
+      return false;
+    }
+    return true;
+  }
+  if (isHttpAddress(value)) {
+    address = value;
+    return true;
+  }
+  problem = "MDPROVIDER_DELIVER=\"" + addressWithoutCredentials(value) +
+            "\" is neither 1 nor an http:// or https:// address";
+  return false;
+}
+
+}  // namespace
+
+bool readDeliverySettings(const Credentials& credentials,
+                          DeliverySettings& settings, std::string& problem) {
+  const std::string deliver = platform::environmentValue("MDPROVIDER_DELIVER");
+  settings.on = !deliver.empty();
+  if (!settings.on) return true;
+  if (!deliveryAddress(deliver, settings.http.url, problem)) return false;
+
+  const std::string timeout = platform::environmentValue("MDPROVIDER_TIMEOUT");
+  settings.http.timeoutSeconds =
+      timeout.empty() ? kDefaultTimeoutSeconds : timeoutSeconds(timeout);
+  if (settings.http.timeoutSeconds <= 0) {
+    problem = "MDPROVIDER_TIMEOUT=\"" + timeout +
+              "\" is not a positive whole number of seconds";
+    return false;
+  }
+
+  // Without a user name no authentication is sent.
+  if (!credentials.user.empty()) {
+    if (!authScheme(credentials.authNamespace, settings.http.auth)) {
+      problem = "The authentication namespace \"" + credentials.authNamespace +
+                "\" is none of NTLM, Negotiate, Digest, Basic";
+      return false;
+    }
+    settings.http.user = credentials.user;
+    settings.http.password = credentials.password;
+  }
+  settings.responsesPath = platform::environmentValue("MDPROVIDER_RESPONSES");
+  settings.echo = platform::environmentValue("MDPROVIDER_ECHO") == "1";
+  return true;
+}

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <string>
+
+#include "platform/http_client.h"
+
+struct Credentials;
+
+struct DeliverySettings {
+  bool on = false;
+  platform::HttpSettings http;
+  std::string responsesPath;  // empty: no responses file
+  bool echo = false;
+};
+
+// The delivery settings of the environment: MDPROVIDER_DELIVER (unset or
+// empty: off; "1": the address that endpointAddress() composes; or an
+// http:// or https:// address), and while delivering MDPROVIDER_TIMEOUT,
+// MDPROVIDER_RESPONSES and MDPROVIDER_ECHO, with the run's credentials.
+// Returns false with one line in `problem` when a value cannot be used.
+bool readDeliverySettings(const Credentials& credentials,
+                          DeliverySettings& settings, std::string& problem);

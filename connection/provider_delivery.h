@@ -1,0 +1,58 @@
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+
+#include "platform/http_client.h"
+#include "platform/output_file.h"
+
+class TOVIDOM_Node;
+
+// The run's credentials, as the command line gave them.
+struct Credentials {
+  std::string user;
+  std::string password;
+  std::string authNamespace;
+};
+
+// Delivery of the run's requests to the provider, switched on by
+// MDPROVIDER_DELIVER. Owns the one connection of the run; the provider's
+// HTTP status decides each request's result.
+class ProviderDelivery {
+ public:
+  ProviderDelivery() = default;
+  ProviderDelivery(const ProviderDelivery&) = delete;
+  ProviderDelivery& operator=(const ProviderDelivery&) = delete;
+
+  // Reads MDPROVIDER_DELIVER and, when it is set, MDPROVIDER_TIMEOUT,
+  // MDPROVIDER_RESPONSES and MDPROVIDER_ECHO. Returns false with one line
+  // in `problem` when a setting cannot be used. Opens no connection.
+  bool configure(const Credentials& credentials, std::string& problem);
+  bool isOn() const { return http_.has_value(); }
+
+  // Delivers one serialized request. True when the provider accepted it
+  // (2xx); false, with a line on standard error, when it answered with
+  // another status. Throws a TOVException when no answer came back.
+  bool deliver(const char* type, const char* action, const char* text,
+               std::size_t size, TOVIDOM_Node& request);
+
+  // The address without credentials, for messages.
+  const std::string& address() const { return address_; }
+  long answered() const { return accepted_ + rejected_; }
+  long accepted() const { return accepted_; }
+  long rejected() const { return rejected_; }
+  // The answer to the last request that got one.
+  const platform::HttpAnswer& lastAnswer() const { return lastAnswer_; }
+
+ private:
+  void keepAnswer(TOVIDOM_Node& request);
+
+  std::optional<platform::HttpClient> http_;
+  std::string address_;
+  platform::OutputFile responses_;
+  bool echo_ = false;
+  long accepted_ = 0;
+  long rejected_ = 0;
+  platform::HttpAnswer lastAnswer_;
+};
