@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds for speed, generates the action logs (once, into bench/data/) and
-# runs the replay benchmark and the per-request benchmark.
+# runs the replay benchmark, the per-request benchmark and the delivery
+# benchmark (against a local nginx).
 #   bench/run.sh [ROUNDS]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -10,3 +11,4 @@ cmake -S . -B build-bench -DKES_BENCH=ON -DKES_TESTS=OFF -DCMAKE_BUILD_TYPE=Rele
 cmake --build build-bench -j"$(nproc)" >/dev/null
 python3 bench/run_benchmarks.py build-bench bench/data --rounds "${1:-5}"
 build-bench/bench/request_benchmark --benchmark_min_time=0.5
+python3 bench/delivery_benchmark.py build-bench bench/data --rounds 3
