@@ -32,6 +32,21 @@ bool MDProviderClient::initialize() {
     std::cerr << problem << std::endl;
     return false;
   }
+  if (!openReport()) return false;
+  startRun();
+  return true;
+}
+
+bool MDProviderClient::openReport() {
+  const std::string path = platform::environmentValue("MDPROVIDER_REPORT");
+  if (path.empty()) return true;
+  std::string reason;
+  if (!report.open(path, reason)) {
+    std::cerr << "Cannot write the report \"" << path << "\": " << reason
+              << std::endl;
+    return false;
+  }
+  runRecord.enable();
   return true;
 }
 

@@ -1,8 +1,12 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
+#include <string>
 
 #include "connection/provider_delivery.h"
+#include "connection/run_record.h"
+#include "platform/atomic_file.h"
 #include "platform/i18n_string.h"
 #include "platform/output_file.h"
 
@@ -24,9 +28,16 @@ class MDProviderClient {
   [[noreturn]] void printUsage();
 
   // Gives the authentication namespace its default, opens the request
-  // trace named by MDPROVIDER_TRACE and reads the delivery settings; false,
-  // after a line on standard error, when one of them cannot be used.
+  // trace named by MDPROVIDER_TRACE, reads the delivery settings and
+  // starts the report named by MDPROVIDER_REPORT; false, after a line on
+  // standard error, when one of them cannot be used.
   bool initialize();
+  // A failure that ended the run, as the driver printed it, for the report.
+  void noteRunFailure(const char* message);
+  // The end of a run that got through initialize: the summary of a
+  // delivering run and the report. False, after a line on standard error,
+  // when the report could not be written.
+  bool finishRun();
 
   I18NString getTestType() const { return testType; }
   I18NString getProjectName() const { return projectName; }
@@ -61,6 +72,8 @@ class MDProviderClient {
 
  private:
   bool projectRequest(long actionId);
+  bool openReport();
+  void startRun();
 
   I18NString testType;
   I18NString projectName;
@@ -76,4 +89,9 @@ class MDProviderClient {
   platform::OutputFile requestTrace;
   // The provider the requests go to, when delivery is switched on.
   ProviderDelivery delivery;
+  // Every request's outcome, kept only when a report is asked for.
+  RunRecord runRecord;
+  platform::AtomicFile report;
+  std::chrono::steady_clock::time_point startedAt;
+  std::string startedTimestamp;
 };

@@ -25,6 +25,7 @@ void requireXmlValue(const I18NString& value, const char* what) {
 bool MDProviderClient::processRequest(const I18NString& type,
                                       const I18NString& action,
                                       TOVIDOM_Document& payload) {
+  runRecord.begin(type.str(), action.str());
   requireXmlValue(projectName, "The project name");
   requireXmlValue(type, "The request type");
   requireXmlValue(action, "The request action");
@@ -47,9 +48,17 @@ bool MDProviderClient::processRequest(const I18NString& type,
   // A request cut short is a failure, never a request counted as sent.
   if (!out) throw new TOVException("The request could not be serialized whole");
   if (requestTrace.isOpen()) requestTrace.append(buffer.data(), buffer.size());
-  if (!delivery.isOn()) return true;
-  return delivery.deliver(type.c_str(), action.c_str(), buffer.data(),
-                          buffer.size() - 1, envelope);
+  if (!delivery.isOn()) {
+    runRecord.pass();
+    return true;
+  }
+  if (!delivery.deliver(type.c_str(), action.c_str(), buffer.data(),
+                        buffer.size() - 1, envelope)) {
+    runRecord.fail(delivery.lastAnswer().status, delivery.lastAnswer().body);
+    return false;
+  }
+  runRecord.pass();
+  return true;
 }
 
 bool MDProviderClient::processNodeRequest(const I18NString& type,

@@ -33,8 +33,27 @@ void runTests(MDProviderClient& client) {
   client.closeModel();
 }
 
-// Everything up to and through the run; failures in the body are reported
-// here and end the run with 1.
+// The body of the run under guard: failures in it are printed and end the
+// run with 1.
+int runReported(MDProviderClient& client) {
+  try {
+    runTests(client);
+    // A CI job must not read success when the provider refused work.
+    return client.getDelivery().rejected() > 0 ? 1 : 0;
+  } catch (TOVException* failure) {
+    const std::unique_ptr<TOVException> owned(failure);
+    client.printMessage(failure->getErrorCodeString());
+    client.noteRunFailure(failure->getErrorCodeString());
+  } catch (...) {
+    constexpr const char* kUnexpected =
+        "Unexpected error during request execution.";
+    client.printMessage(kUnexpected);
+    client.noteRunFailure(kUnexpected);
+  }
+  return 1;
+}
+
+// Everything up to and through the run and its end.
 int runGuarded(int argc, char** argv) {
   moveToProgramDirectory(argc > 0 ? argv[0] : nullptr);
   std::unique_ptr<MDProviderClient> client(new MDProviderClient());
@@ -43,19 +62,13 @@ int runGuarded(int argc, char** argv) {
     std::cerr << "Could not initialize the client";
     return 1;
   }
-  try {
-    runTests(*client);
-    // A CI job must not read success when the provider refused work.
-    if (client->getDelivery().rejected() > 0) return 1;
-  } catch (TOVException* failure) {
-    const std::unique_ptr<TOVException> owned(failure);
-    client->printMessage(failure->getErrorCodeString());
-    return 1;
-  } catch (...) {
-    client->printMessage("Unexpected error during request execution.");
-    return 1;
+  int status = runReported(*client);
+  if (!std::cout.flush()) {
+    client->noteRunFailure("Failed to write to standard output");
+    status = 1;
   }
-  return 0;
+  if (!client->finishRun()) status = 1;
+  return status;
 }
 
 // The status of the run, with failures before the body (constructing the

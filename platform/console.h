@@ -12,3 +12,10 @@ int _chdir(const char* path);
 // terminal is restored; otherwise one byte is read from standard input,
 // returning -1 at once at end of input so that scripts never hang here.
 int _getch();
+
+namespace platform {
+
+// Whether standard error is a terminal a person watches.
+bool standardErrorIsTerminal();
+
+}  // namespace platform

@@ -48,3 +48,9 @@ int _getch() {
   ::tcsetattr(STDIN_FILENO, TCSANOW, &raw);
   return readOneByte();
 }
+
+namespace platform {
+
+bool standardErrorIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
+
+}  // namespace platform

@@ -113,6 +113,55 @@ std::string xmlValueFault(const std::string& text) {
   return std::string();
 }
 
+void appendXmlEscaped(std::string& out, const char* text, std::size_t size) {
+  const auto* bytes = reinterpret_cast<const unsigned char*>(text);
+  std::size_t at = 0;
+  while (at < size) {
+    const unsigned char byte = bytes[at];
+    if (byte >= 0x80) {
+      const std::size_t length = sequenceLength(bytes + at, size - at);
+      if (length == 0 || !isXmlCharacter(decodeSequence(bytes + at, length))) {
+        out += "\xEF\xBF\xBD";
+        at += length == 0 ? 1 : length;
+      } else {
+        out.append(text + at, length);
+        at += length;
+      }
+      continue;
+    }
+    switch (byte) {
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      case '\t':
+        out += "&#9;";
+        break;
+      case '\n':
+        out += "&#10;";
+        break;
+      case '\r':
+        out += "&#13;";
+        break;
+      default:
+        if (byte < 0x20) {
+          out += "\xEF\xBF\xBD";
+        } else {
+          out += static_cast<char>(byte);
+        }
+    }
+    ++at;
+  }
+}
+
 namespace {
 
 bool declaresLatin1(const char* text, std::size_t size) {

@@ -18,6 +18,12 @@ std::size_t findInvalidXmlText(const char* text, std::size_t size,
 // carriage return, U+0020-U+D7FF, U+E000-U+FFFD and U+10000-U+10FFFF.
 std::string xmlValueFault(const std::string& text);
 
+// Appends `text` to `out` as XML character data or attribute text: the
+// markup characters escaped, line ends and tabs as character references,
+// and what XML cannot carry (bytes that are not UTF-8, forbidden
+// characters) replaced by U+FFFD.
+void appendXmlEscaped(std::string& out, const char* text, std::size_t size);
+
 enum class TextEncoding { kUtf8, kLatin1, kWide };
 
 // How the parser will read the bytes: UTF-16 or UTF-32 when they announce

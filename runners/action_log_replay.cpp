@@ -6,6 +6,8 @@
 #include <string>
 
 #include "client/md_provider_client.h"
+#include "connection/replay_progress.h"
+#include "platform/console.h"
 #include "platform/decimal_number.h"
 #include "platform/xml_document.h"
 
@@ -39,6 +41,10 @@ bool MDProviderClient::replayActionLog() {
   const auto count = static_cast<std::int32_t>(transactions->getLength());
   printMessage(composed("Transaction count: ", count, "\n").c_str());
 
+  runRecord.reserve(static_cast<std::size_t>(count) + 2);
+  // A person at a terminal sees a long delivering replay move.
+  ReplayProgress progress(count, delivery.isOn() && count > 1000 &&
+                                     platform::standardErrorIsTerminal());
   const I18NString type("action");
   const I18NString action("execute");
   const I18NString seqName("seq");
@@ -47,8 +53,10 @@ bool MDProviderClient::replayActionLog() {
     const TOVIDOM_Element transaction(node);
     const std::int32_t seq =
         platform::decimalToInt(transaction->getAttribute(seqName).c_str());
+    progress.update(index + 1, delivery.answered());
     if (!isSelected(seq, firstSeq, lastSeq)) continue;
     printMessage(composed("\nTransaction: ", seq).c_str());
+    runRecord.nextIsTransaction(seq);
     if (!processNodeRequest(type, action, node)) return false;
   }
   finishReplay();

@@ -157,6 +157,9 @@ int main(int argc, char** argv) {
 
   httplib::Server server;
   server.set_keep_alive_max_count(1000000000);
+  // Headers and body go out in two writes; without this each answer waits
+  // for the peer's delayed acknowledgement.
+  server.set_tcp_nodelay(true);
   server.set_keep_alive_timeout(60);
   server.Post(".*", [&](const httplib::Request& request,
                         httplib::Response& response) {

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <pty.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -164,7 +165,13 @@ RunResult runProgram(const std::string& program, const RunOptions& options) {
   std::vector<char*> envp = pointers(env);
 
   int in[2], out[2], err[2];
-  if (::pipe(in) != 0 || ::pipe(out) != 0 || ::pipe(err) != 0) std::abort();
+  if (::pipe(in) != 0 || ::pipe(out) != 0) std::abort();
+  // A pseudo-terminal's side for the program, then the side read here.
+  if (options.errorToTerminal
+          ? ::openpty(&err[0], &err[1], nullptr, nullptr, nullptr) != 0
+          : ::pipe(err) != 0) {
+    std::abort();
+  }
   const pid_t child = ::fork();
   if (child == 0) {
     // The program gets the default SIGPIPE, whatever this process set.

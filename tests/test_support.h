@@ -69,12 +69,13 @@ struct RunResult {
 
 struct RunOptions {
   std::vector<std::string> args;
-  std::string workingDir;     // empty: the test's own; may exceed PATH_MAX
-  std::string input;          // standard input, closed after it...
-  bool holdInput = false;     // ...or held open until the program ends
-  std::string outputFile;     // standard output to this file instead...
-  bool closedOutput = false;  // ...or to a pipe that nobody reads
-  long addressSpaceMiB = 0;   // a limit on the program's memory, 0: none
+  std::string workingDir;        // empty: the test's own; may exceed PATH_MAX
+  std::string input;             // standard input, closed after it...
+  bool holdInput = false;        // ...or held open until the program ends
+  std::string outputFile;        // standard output to this file instead...
+  bool closedOutput = false;     // ...or to a pipe that nobody reads
+  long addressSpaceMiB = 0;      // a limit on the program's memory, 0: none
+  bool errorToTerminal = false;  // standard error to a pseudo-terminal
   std::vector<std::pair<std::string, std::string>> env;
   int timeoutSeconds = 20;
   std::string argv0;  // empty: the program path

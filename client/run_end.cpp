@@ -1,0 +1,62 @@
+// The end of a run: what a delivering run says on standard error, and the
+// report of every run.
+
+#include <cstdio>
+#include <ctime>
+#include <iostream>
+
+#include "client/md_provider_client.h"
+#include "connection/junit_report.h"
+#include "platform/host_name.h"
+
+namespace {
+
+std::string utcTimestamp() {
+  const std::time_t now = std::time(nullptr);
+  char text[32] = {};
+  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", std::gmtime(&now));
+  return text;
+}
+
+}  // namespace
+
+void MDProviderClient::startRun() {
+  startedAt = std::chrono::steady_clock::now();
+  startedTimestamp = utcTimestamp();
+}
+
+void MDProviderClient::noteRunFailure(const char* message) {
+  runRecord.endWithError(message);
+}
+
+bool MDProviderClient::finishRun() {
+  const double seconds = std::chrono::duration<double>(
+                             std::chrono::steady_clock::now() - startedAt)
+                             .count();
+  if (delivery.isOn()) {
+    char took[32];
+    std::snprintf(took, sizeof took, "%.2f", seconds);
+    std::cerr << "Delivered " << delivery.answered() << " requests to "
+              << delivery.address() << ": " << delivery.accepted()
+              << " accepted, " << delivery.rejected() << " rejected in " << took
+              << " s" << std::endl;
+  }
+  if (!report.isOpen()) return true;
+  ReportHeader header;
+  header.suiteName = testType.str().empty()
+                         ? projectName.str()
+                         : testType.str() + " " + projectName.str();
+  header.project = projectName.str();
+  header.script = scriptPath.str();
+  header.delivering = delivery.isOn();
+  header.address = delivery.address();
+  header.timestamp = startedTimestamp;
+  header.hostname = platform::hostName();
+  header.seconds = seconds;
+  header.password = password.str();
+  std::string reason;
+  if (writeJUnitReport(report, runRecord, header, reason)) return true;
+  std::cerr << "Failed to write the report \"" << report.path()
+            << "\": " << reason << std::endl;
+  return false;
+}
