@@ -21,22 +21,23 @@ LOGS = [
     ("small_1m", 1_000_000, "small", "ascending", 0, []),
     ("medium_100k", 100_000, "medium", "shuffled", 50, []),
     ("none_1m", 1_000_000, "small", "ascending", 0, ["-b2000000000"]),
+    ("report_1m", 1_000_000, "small", "ascending", 0, []),
 ]
 
 
 def generate(build, data, name, count, shape, order, nesting):
-    path = os.path.join(data, f"{name.replace('none_', 'small_')}.xml")
+    path = os.path.join(data, f"{name.replace('none_', 'small_').replace('report_', 'small_')}.xml")
     if not os.path.exists(path):
         subprocess.run([os.path.join(build, "bench", "generate_action_log"), str(count), shape,
                         order, str(nesting), path], check=True)
     return path
 
 
-def measure(command):
+def measure(command, env=None):
     """Wall seconds and peak resident KiB of one run, standard output to /dev/null."""
     with open(os.devnull, "wb") as null:
         start = time.perf_counter()
-        process = subprocess.Popen(command, stdout=null, stdin=subprocess.DEVNULL)
+        process = subprocess.Popen(command, stdout=null, stdin=subprocess.DEVNULL, env=env)
         _, status, usage = os.wait4(process.pid, 0)
         wall = time.perf_counter() - start
     if os.waitstatus_to_exitcode(status) != 0:
@@ -57,12 +58,15 @@ def main():
     for name, count, shape, order, nesting, extra in LOGS:
         path = os.path.abspath(generate(arguments.build, arguments.data, name, count, shape,
                                         order, nesting))
-        runs[name] = {"path": path, "count": count, "client": [], "xmllint": [],
+        env = {k: v for k, v in os.environ.items() if not k.startswith("MDPROVIDER_")}
+        if name.startswith("report_"):
+            env["MDPROVIDER_REPORT"] = os.path.abspath(os.path.join(arguments.data, "report.xml"))
+        runs[name] = {"path": path, "count": count, "client": [], "xmllint": [], "env": env,
                       "command": [client, "-t", "AC", "-c", "P", "-s", path] + extra}
 
     for round_number in range(arguments.rounds):
         for name, run in runs.items():
-            run["client"].append(measure(run["command"]))
+            run["client"].append(measure(run["command"], run["env"]))
             run["xmllint"].append(measure(["xmllint", "--noout", "--huge", run["path"]]))
         print(f"round {round_number + 1} of {arguments.rounds} done", file=sys.stderr)
 
@@ -97,7 +101,15 @@ def main():
         check("nothing selected / full replay, 1M", median(none["client"]) / median(small["client"]),
               0.4),
     ]
+    report = runs["report_1m"]
+    results.append(check("report 1M: time with report / without",
+                         median(report["client"]) / median(small["client"]), 1.10))
+    results.append(check("report 1M: peak memory with report - without, MiB",
+                         (max(r for _, r in report["client"]) -
+                          max(r for _, r in small["client"])) / 1024, 64))
     for name, run in runs.items():
+        if name.startswith("report_"):
+            continue
         size_mib = os.path.getsize(run["path"]) / 2**20
         peak_mib = max(rss for _, rss in run["client"]) / 1024
         results.append(check(f"{name} peak memory / (5.5 x file + 16 MiB)",

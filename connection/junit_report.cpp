@@ -8,6 +8,15 @@
 
 namespace {
 
+// The text with every occurrence of the password replaced.
+std::string hidden(std::string text, const std::string& password) {
+  for (std::size_t at = 0; (at = text.find(password, at)) != std::string::npos;
+       at += 3) {
+    text.replace(at, password.size(), "***");
+  }
+  return text;
+}
+
 // Text bound for the file, flushed in large pieces: a report of a long
 // replay is written without being held whole.
 class ReportText {
@@ -25,12 +34,8 @@ class ReportText {
     if (password_.empty() || text.find(password_) == std::string::npos) {
       platform::appendXmlEscaped(text_, text.data(), text.size());
     } else {
-      std::string hidden = text;
-      for (std::size_t at = 0;
-           (at = hidden.find(password_, at)) != std::string::npos; at += 3) {
-        hidden.replace(at, password_.size(), "***");
-      }
-      platform::appendXmlEscaped(text_, hidden.data(), hidden.size());
+      const std::string shown = hidden(text, password_);
+      platform::appendXmlEscaped(text_, shown.data(), shown.size());
     }
     return flushIfFull();
   }
@@ -122,9 +127,10 @@ void writeProperty(ReportText& out, const char* name,
   out.escaped(value).raw("\"/>\n");
 }
 
+// `head` is the start of every testcase, up to its name: escaped once.
 void writeCase(ReportText& out, const RunRecord& record,
-               const RunRecord::Entry& entry, const std::string& classname) {
-  out.raw("    <testcase classname=\"").escaped(classname).raw("\" name=\"");
+               const RunRecord::Entry& entry, const std::string& head) {
+  out.raw(head.c_str());
   if (entry.name == RunRecord::kTransaction) {
     out.raw("transaction ").number(entry.seq);
   } else {
@@ -171,8 +177,14 @@ bool writeJUnitReport(platform::AtomicFile& file, const RunRecord& record,
   writeProperty(out, "delivery", header.delivering ? "on" : "off");
   writeProperty(out, "address", header.address);
   out.raw("    </properties>\n");
+  std::string head = "    <testcase classname=\"";
+  const std::string project = header.password.empty()
+                                  ? header.project
+                                  : hidden(header.project, header.password);
+  platform::appendXmlEscaped(head, project.data(), project.size());
+  head += "\" name=\"";
   for (const RunRecord::Entry& entry : record.entries()) {
-    writeCase(out, record, entry, header.project);
+    writeCase(out, record, entry, head);
   }
   if (record.hasRunError()) {
     out.raw("    <testcase classname=\"").escaped(header.project);
