@@ -13,20 +13,6 @@ namespace platform {
 
 namespace {
 
-class FileDescriptor {
- public:
-  explicit FileDescriptor(int fd) : fd_(fd) {}
-  ~FileDescriptor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
-
 [[noreturn]] void failToOpen(const char* path, const std::string& reason) {
   throw new TOVException("Failed to open \"" + std::string(path) +
                          "\": " + reason);
@@ -34,28 +20,48 @@ class FileDescriptor {
 
 }  // namespace
 
-FileContent readRegularFile(const char* path) {
+RegularFileStream::RegularFileStream(const char* path) : path_(path) {
   // Non-blocking, so that opening a FIFO with no writer returns at once.
-  FileDescriptor file(
-      ::open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-  if (file.get() < 0) failToOpen(path, std::strerror(errno));
+  fd_ = ::open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd_ < 0) failToOpen(path, std::strerror(errno));
   struct stat info {};
-  if (::fstat(file.get(), &info) != 0) failToOpen(path, std::strerror(errno));
-  if (!S_ISREG(info.st_mode)) failToOpen(path, "not a regular file");
+  const bool known = ::fstat(fd_, &info) == 0;
+  if (!known || !S_ISREG(info.st_mode)) {
+    const std::string reason =
+        known ? "not a regular file" : std::strerror(errno);
+    ::close(fd_);
+    fd_ = -1;
+    failToOpen(path, reason);
+  }
+  size_ = static_cast<std::size_t>(info.st_size);
+}
 
-  const std::size_t expected = static_cast<std::size_t>(info.st_size);
-  FileContent content;
-  content.data.reset(static_cast<char*>(std::malloc(expected + 1)));
-  if (!content.data) failToOpen(path, "out of memory");
-  // A file that shrinks while being read ends early; one that grows is read
-  // up to the size it had when opened.
-  while (content.size < expected) {
-    const ssize_t got = ::read(file.get(), content.data.get() + content.size,
-                               expected - content.size);
+RegularFileStream::~RegularFileStream() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+std::size_t RegularFileStream::read(char* into, std::size_t room) {
+  // A file that shrinks while being read ends early.
+  if (room > size_ - taken_) room = size_ - taken_;
+  while (room > 0) {
+    const ssize_t got = ::read(fd_, into, room);
     if (got < 0 && errno == EINTR) continue;
-    if (got < 0) failToOpen(path, std::strerror(errno));
-    if (got == 0) break;
-    content.size += static_cast<std::size_t>(got);
+    if (got < 0) failToOpen(path_, std::strerror(errno));
+    taken_ += static_cast<std::size_t>(got);
+    return static_cast<std::size_t>(got);
+  }
+  return 0;
+}
+
+FileContent readRegularFile(const char* path) {
+  RegularFileStream file(path);
+  FileContent content;
+  content.data.reset(static_cast<char*>(std::malloc(file.size() + 1)));
+  if (!content.data) failToOpen(path, "out of memory");
+  std::size_t got = 0;
+  while ((got = file.read(content.data.get() + content.size,
+                          file.size() - content.size)) > 0) {
+    content.size += got;
   }
   content.data.get()[content.size] = '\0';
   return content;

@@ -36,40 +36,7 @@ std::size_t sequenceLength(const unsigned char* at, std::size_t left) {
   return 0;
 }
 
-bool isAllowedAscii(unsigned char byte) {
-  return byte >= 0x20 || byte == '\t' || byte == '\n' || byte == '\r';
-}
-
 }  // namespace
-
-std::size_t findInvalidXmlText(const char* text, std::size_t size, bool utf8) {
-  const auto* bytes = reinterpret_cast<const unsigned char*>(text);
-  std::size_t at = 0;
-  while (at < size) {
-    // Eight bytes at a time while they are all printable ASCII: no byte
-    // with the top bit set and none below 0x20.
-    while (at + 8 <= size) {
-      std::uint64_t word;
-      std::memcpy(&word, bytes + at, 8);
-      const std::uint64_t high = word & 0x8080808080808080ULL;
-      const std::uint64_t control =
-          (word - 0x2020202020202020ULL) & ~word & 0x8080808080808080ULL;
-      if ((high | control) != 0) break;
-      at += 8;
-    }
-    if (at >= size) break;
-    const unsigned char byte = bytes[at];
-    if (byte < 0x80 || !utf8) {
-      if (!isAllowedAscii(byte)) return at;
-      ++at;
-      continue;
-    }
-    const std::size_t length = sequenceLength(bytes + at, size - at);
-    if (length == 0) return at;
-    at += length;
-  }
-  return size;
-}
 
 namespace {
 
@@ -164,44 +131,52 @@ void appendXmlEscaped(std::string& out, const char* text, std::size_t size) {
 
 namespace {
 
-bool declaresLatin1(const char* text, std::size_t size) {
-  // Only a declaration at the very start counts, within its usual length.
-  const std::string head(text, size < 256 ? size : 256);
-  if (head.compare(0, 5, "<?xml") != 0) return false;
-  const std::size_t end = head.find("?>");
-  const std::size_t key = head.find("encoding");
-  if (end == std::string::npos || key == std::string::npos || key > end) {
-    return false;
-  }
-  std::size_t at = head.find_first_not_of(" \t\r\n", key + 8);
-  if (at == std::string::npos || head[at] != '=') return false;
-  at = head.find_first_not_of(" \t\r\n", at + 1);
-  if (at == std::string::npos || (head[at] != '"' && head[at] != '\'')) {
-    return false;
-  }
-  const std::size_t close = head.find(head[at], at + 1);
-  if (close == std::string::npos) return false;
-  std::string name = head.substr(at + 1, close - at - 1);
-  for (char& c : name)
-    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return name == "latin1" || name == "iso-8859-1";
+char32_t utf32At(const unsigned char* at, bool bigEndian) {
+  return bigEndian ? (char32_t{at[0]} << 24) | (char32_t{at[1]} << 16) |
+                         (char32_t{at[2]} << 8) | at[3]
+                   : (char32_t{at[3]} << 24) | (char32_t{at[2]} << 16) |
+                         (char32_t{at[1]} << 8) | at[0];
 }
 
-bool isWideEncoded(const char* text, std::size_t size) {
-  const auto* bytes = reinterpret_cast<const unsigned char*>(text);
-  if (size >= 2 && ((bytes[0] == 0xFE && bytes[1] == 0xFF) ||
-                    (bytes[0] == 0xFF && bytes[1] == 0xFE))) {
-    return true;
+void appendUtf8(std::string& out, char32_t code) {
+  if (code < 0x80) {
+    out += static_cast<char>(code);
+  } else if (code < 0x800) {
+    out += static_cast<char>(0xC0 | (code >> 6));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  } else if (code < 0x10000) {
+    out += static_cast<char>(0xE0 | (code >> 12));
+    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (code >> 18));
+    out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (code & 0x3F));
   }
-  return size >= 2 && (bytes[0] == 0 || bytes[1] == 0);
 }
 
 }  // namespace
 
-TextEncoding detectEncoding(const char* text, std::size_t size) {
-  if (isWideEncoded(text, size)) return TextEncoding::kWide;
-  return declaresLatin1(text, size) ? TextEncoding::kLatin1
-                                    : TextEncoding::kUtf8;
+bool isUtf32(const char* text, std::size_t size) {
+  if (size < 4) return false;
+  const auto* b = reinterpret_cast<const unsigned char*>(text);
+  const char32_t big = utf32At(b, true);
+  const char32_t little = utf32At(b, false);
+  return big == 0xFEFF || little == 0xFEFF || big == '<' || little == '<';
+}
+
+std::size_t utf32ToUtf8(const char* text, std::size_t size, std::string& out) {
+  const auto* b = reinterpret_cast<const unsigned char*>(text);
+  const bool bigEndian = utf32At(b, true) == 0xFEFF || utf32At(b, true) == '<';
+  std::size_t at = utf32At(b, bigEndian) == 0xFEFF ? 4 : 0;
+  out.reserve(size / 4);
+  for (; at + 4 <= size; at += 4) {
+    const char32_t code = utf32At(b + at, bigEndian);
+    if (code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return at;
+    appendUtf8(out, code);
+  }
+  return at == size ? size : at;
 }
 
 }  // namespace platform

