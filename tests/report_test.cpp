@@ -157,6 +157,20 @@ TEST_F(ReportTest, FailuresThatEndTheRunAreErrors) {
             (std::vector<std::string>{"P: project create",
                                       "P: run error: " + parseError}));
 
+  // A console that could not be written.
+  if (test_support::hasFullDevice()) {
+    RunOptions full;
+    full.outputFile = "/dev/full";
+    result = run({"-t", "AC", "-c", "P", "-s", "log.xml", "-b3"}, full);
+    EXPECT_EQ(result.status, 1);
+    written = report();
+    EXPECT_EQ(written.cases,
+              (std::vector<std::string>{
+                  "P: project create", "P: transaction 3",
+                  "P: project endReplay", "P: project close",
+                  "P: run error: Failed to write to standard output"}));
+  }
+
   // A request whose delivery failed holds the error itself.
   const std::string nowhere =
       "http://127.0.0.1:" + std::to_string(test_support::unusedPort()) +

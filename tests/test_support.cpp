@@ -123,8 +123,15 @@ namespace {
 std::vector<std::string> childEnvironment(const RunOptions& options) {
   std::vector<std::string> env;
   for (char** entry = environ; *entry != nullptr; ++entry) {
-    if (std::strncmp(*entry, "MDPROVIDER_", 11) != 0) env.emplace_back(*entry);
+    const bool ours = std::strncmp(*entry, "MDPROVIDER_", 11) == 0 ||
+                      std::strncmp(*entry, "NO_PROXY=", 9) == 0 ||
+                      std::strncmp(*entry, "no_proxy=", 9) == 0;
+    if (!ours) env.emplace_back(*entry);
   }
+  // Requests to the stand-in on loopback never go through a proxy that
+  // the machine may name.
+  env.emplace_back("NO_PROXY=127.0.0.1,localhost");
+  env.emplace_back("no_proxy=127.0.0.1,localhost");
   for (const auto& [name, value] : options.env)
     env.push_back(name + "=" + value);
   return env;

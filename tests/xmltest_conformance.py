@@ -128,8 +128,8 @@ def main():
 
         print(f"xmltest not-wf/sa: {refused} of {len(not_wf)} refused with file, line, column "
               f"and reason")
-        print(f"xmltest valid/sa: {exact} of {len(valid)} sent exactly, {comments} begin with a "
-              f"comment, which they send")
+        print(f"xmltest valid/sa: {exact} of {len(valid)} sent exactly; {comments} more begin "
+              f"with a comment and send it, as a script's first child is sent")
         for fault in faults:
             print("  " + fault)
         sys.exit(1 if faults else 0)
