@@ -14,6 +14,8 @@ import subprocess
 import sys
 import time
 
+from bench_timing import measure
+
 # name, transactions, shape, seq order, nesting, extra client words
 LOGS = [
     ("small_10k", 10_000, "small", "ascending", 0, []),
@@ -31,18 +33,6 @@ def generate(build, data, name, count, shape, order, nesting):
         subprocess.run([os.path.join(build, "bench", "generate_action_log"), str(count), shape,
                         order, str(nesting), path], check=True)
     return path
-
-
-def measure(command, env=None):
-    """Wall seconds and peak resident KiB of one run, standard output to /dev/null."""
-    with open(os.devnull, "wb") as null:
-        start = time.perf_counter()
-        process = subprocess.Popen(command, stdout=null, stdin=subprocess.DEVNULL, env=env)
-        _, status, usage = os.wait4(process.pid, 0)
-        wall = time.perf_counter() - start
-    if os.waitstatus_to_exitcode(status) != 0:
-        sys.exit(f"failed ({status}): {' '.join(command)}")
-    return wall, usage.ru_maxrss
 
 
 def small_runs(runs):
@@ -93,6 +83,9 @@ def main():
         print(f"{name:<12} {size:6.1f} {wall:10.3f} {min(w for w, _ in run['client']):6.3f} "
               f"{peak:8.1f} {run['count'] / wall:10.0f} {size / wall:6.1f} {lint:11.3f} "
               f"{wall / lint:6.2f}")
+
+    print(f"\nlibxml2 replay prototype, small_1m: median "
+          f"{median(runs['small_1m']['libxml2']):.3f} s")
 
     def check(label, value, limit):
         verdict = "ok" if value <= limit else "MISSED"

@@ -23,8 +23,8 @@ struct HttpAnswer {
 
 // HTTP/1.1 POSTs to one address over one kept-alive connection, opened on
 // the first request and again only when the peer has closed it. A request
-// is never sent twice: the body cannot be rewound, so a connection that dies
-// after the request went out fails the request instead of repeating it.
+// is never sent twice: a connection that dies after the request went out
+// fails the request instead of repeating it.
 // Redirects are not followed.
 class HttpClient {
  public:

@@ -47,6 +47,13 @@ struct HttpClient::Session {
   const char* body = nullptr;
   std::size_t left = 0;
   std::string answer;
+  // How the body goes out. With a scheme that takes a handshake, libcurl
+  // sends the request more than once by design, the body only with the
+  // last leg: the body is then read through a callback that cannot be
+  // rewound. Otherwise it goes with the headers in one write, and a second
+  // send of the same request is refused before it leaves.
+  bool handshake = false;
+  int sends = 0;
 
   void set(CURLcode status) {
     if (status != CURLE_OK) throw new TOVException(curl_easy_strerror(status));
@@ -72,6 +79,11 @@ struct HttpClient::Session {
     static_cast<Session*>(session)->answer.append(data, size * count);
     return size * count;
   }
+  // Called before each send of the request, on a new or reused connection.
+  static int beforeSend(void* session, char*, char*, int, int) {
+    auto& state = *static_cast<Session*>(session);
+    return ++state.sends > 1 ? CURL_PREREQFUNC_ABORT : CURL_PREREQFUNC_OK;
+  }
   void header(const char* line) {
     curl_slist* longer = curl_slist_append(headers.get(), line);
     if (longer == nullptr) throw new TOVException("out of memory");
@@ -91,8 +103,16 @@ HttpClient::HttpClient(const HttpSettings& settings)
   s.option(CURLOPT_PROTOCOLS_STR, "http,https");
   s.option(CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
   s.option(CURLOPT_POST, 1L);
-  s.option(CURLOPT_READFUNCTION, Session::readBody);
-  s.option(CURLOPT_READDATA, &s);
+  s.handshake = settings.auth == HttpAuthScheme::kNtlm ||
+                settings.auth == HttpAuthScheme::kNegotiate ||
+                settings.auth == HttpAuthScheme::kDigest;
+  if (s.handshake) {
+    s.option(CURLOPT_READFUNCTION, Session::readBody);
+    s.option(CURLOPT_READDATA, &s);
+  } else {
+    s.option(CURLOPT_PREREQFUNCTION, Session::beforeSend);
+    s.option(CURLOPT_PREREQDATA, &s);
+  }
   s.option(CURLOPT_WRITEFUNCTION, Session::keepAnswer);
   s.option(CURLOPT_WRITEDATA, &s);
   s.option(CURLOPT_FOLLOWLOCATION, 0L);
@@ -116,11 +136,14 @@ HttpAnswer HttpClient::post(const char* body, std::size_t size) {
   Session& s = *session_;
   s.body = body;
   s.left = size;
+  s.sends = 0;
   s.answer.clear();
   s.error[0] = '\0';
+  if (!s.handshake) s.option(CURLOPT_POSTFIELDS, body);
   s.option(CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(size));
   const CURLcode status = curl_easy_perform(s.handle.get());
-  if (status == CURLE_SEND_FAIL_REWIND) {
+  if (status == CURLE_SEND_FAIL_REWIND ||
+      (status == CURLE_ABORTED_BY_CALLBACK && s.sends > 1)) {
     // libcurl wanted to send it again on a new connection.
     throw new TOVException(
         "the connection closed before an answer came; the request may have "

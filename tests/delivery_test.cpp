@@ -115,7 +115,7 @@ TEST_F(DeliveryTest, AClosedConnectionIsReopenedButARequestNeverSentTwice) {
   }
   {
     // Dropped without an answer on a reused connection: libcurl would send
-    // it again on a new one unless the body cannot be rewound.
+    // it again on a new one unless that second send is refused.
     StandInProvider provider(dir.path(), {"--drop", "3"});
     const RunResult result =
         run(provider.address(), {"-t", "AC", "-c", "P", "-s", "log.xml"});

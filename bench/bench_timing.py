@@ -1,0 +1,18 @@
+"""What the benchmark scripts share: timing one run of a program."""
+
+import os
+import subprocess
+import sys
+import time
+
+
+def measure(command, env=None):
+    """Wall seconds and peak resident KiB of one run, standard output to /dev/null."""
+    with open(os.devnull, "wb") as null:
+        start = time.perf_counter()
+        process = subprocess.Popen(command, stdout=null, stdin=subprocess.DEVNULL, env=env)
+        _, status, usage = os.wait4(process.pid, 0)
+        wall = time.perf_counter() - start
+    if os.waitstatus_to_exitcode(status) != 0:
+        sys.exit(f"failed ({status}): {' '.join(command)}")
+    return wall, usage.ru_maxrss
