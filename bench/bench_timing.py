@@ -1,5 +1,6 @@
-"""What the benchmark scripts share: timing one run of a program."""
+"""What the benchmark scripts share: their arguments and timing one run of a program."""
 
+import argparse
 import os
 import subprocess
 import sys
@@ -16,3 +17,14 @@ def measure(command, env=None):
     if os.waitstatus_to_exitcode(status) != 0:
         sys.exit(f"failed ({status}): {' '.join(command)}")
     return wall, usage.ru_maxrss
+
+
+def benchmark_arguments():
+    """BUILD_DIR DATA_DIR [--rounds N]: the build to measure, where the logs are kept."""
+    parser = argparse.ArgumentParser()
+    parser.add_argument("build")
+    parser.add_argument("data")
+    parser.add_argument("--rounds", type=int, default=5)
+    arguments = parser.parse_args()
+    os.makedirs(arguments.data, exist_ok=True)
+    return arguments

@@ -7,7 +7,6 @@ nginx is started on a free loopback port and stopped on every path.
 Usage: delivery_benchmark.py BUILD_DIR DATA_DIR [--rounds N]
 """
 
-import argparse
 import os
 import re
 import shutil
@@ -18,7 +17,7 @@ import sys
 import tempfile
 import time
 
-from bench_timing import measure
+from bench_timing import benchmark_arguments, measure
 
 NGINX_CONF = """
 daemon off;
@@ -54,14 +53,9 @@ def free_port():
 
 
 def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("build")
-    parser.add_argument("data")
-    parser.add_argument("--rounds", type=int, default=5)
-    arguments = parser.parse_args()
+    arguments = benchmark_arguments()
     build = os.path.abspath(arguments.build)
     client = os.path.join(build, "KesMDProviderClient")
-    os.makedirs(arguments.data, exist_ok=True)
     log = os.path.abspath(os.path.join(arguments.data, "small_100k.xml"))
     if not os.path.exists(log):
         subprocess.run([os.path.join(build, "bench", "generate_action_log"), "100000", "small",

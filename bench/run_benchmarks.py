@@ -6,7 +6,6 @@ peak resident memory, transactions and megabytes a second, and each ratio agains
 Usage: run_benchmarks.py BUILD_DIR DATA_DIR [--rounds N] [--quick]
 """
 
-import argparse
 import os
 import resource
 import statistics
@@ -14,7 +13,7 @@ import subprocess
 import sys
 import time
 
-from bench_timing import measure
+from bench_timing import benchmark_arguments, measure
 
 # name, transactions, shape, seq order, nesting, extra client words
 LOGS = [
@@ -40,12 +39,7 @@ def small_runs(runs):
 
 
 def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("build")
-    parser.add_argument("data")
-    parser.add_argument("--rounds", type=int, default=5)
-    arguments = parser.parse_args()
-    os.makedirs(arguments.data, exist_ok=True)
+    arguments = benchmark_arguments()
     client = os.path.abspath(os.path.join(arguments.build, "KesMDProviderClient"))
 
     runs = {}
