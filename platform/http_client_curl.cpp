@@ -54,6 +54,7 @@ struct HttpClient::Session {
   // send of the same request is refused before it leaves.
   bool handshake = false;
   int sends = 0;
+  bool answerTooLarge = false;
 
   void set(CURLcode status) {
     if (status != CURLE_OK) throw new TOVException(curl_easy_strerror(status));
@@ -74,9 +75,17 @@ struct HttpClient::Session {
     state.left -= taken;
     return taken;
   }
+  // Nothing may unwind through libcurl's C frames: an answer too large to
+  // hold ends the transfer instead.
   static std::size_t keepAnswer(char* data, std::size_t size, std::size_t count,
                                 void* session) {
-    static_cast<Session*>(session)->answer.append(data, size * count);
+    auto& state = *static_cast<Session*>(session);
+    try {
+      state.answer.append(data, size * count);
+    } catch (...) {
+      state.answerTooLarge = true;
+      return 0;
+    }
     return size * count;
   }
   // Called before each send of the request, on a new or reused connection.
@@ -137,6 +146,7 @@ HttpAnswer HttpClient::post(const char* body, std::size_t size) {
   s.body = body;
   s.left = size;
   s.sends = 0;
+  s.answerTooLarge = false;
   s.answer.clear();
   s.error[0] = '\0';
   if (!s.handshake) s.option(CURLOPT_POSTFIELDS, body);
@@ -148,6 +158,9 @@ HttpAnswer HttpClient::post(const char* body, std::size_t size) {
     throw new TOVException(
         "the connection closed before an answer came; the request may have "
         "reached the provider and is not sent again");
+  }
+  if (s.answerTooLarge) {
+    throw new TOVException("out of memory for the answer");
   }
   if (status != CURLE_OK) {
     throw new TOVException(s.error[0] != '\0' ? s.error
