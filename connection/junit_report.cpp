@@ -60,12 +60,10 @@ class ReportText {
     return *this;
   }
 
+  // Writes what is left and puts the file in place; false with the reason
+  // of the first write that failed.
   bool finish(std::string& reason) {
     return flush(reason) && file_.commit(reason);
-  }
-  bool failed(std::string& reason) const {
-    reason = reason_;
-    return !reason_.empty();
   }
 
  private:
@@ -192,6 +190,5 @@ bool writeJUnitReport(platform::AtomicFile& file, const RunRecord& record,
     out.escaped(record.runError().message).raw("\"/></testcase>\n");
   }
   out.raw("  </testsuite>\n</testsuites>\n");
-  if (out.failed(reason)) return false;
   return out.finish(reason);
 }

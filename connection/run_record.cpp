@@ -2,14 +2,18 @@
 
 std::uint16_t RunRecord::nameOf(const std::string& type,
                                 const std::string& action) {
-  for (std::size_t i = 0; i < nameParts_.size(); ++i) {
-    if (nameParts_[i].first == type && nameParts_[i].second == action) {
+  // Compared in place: no text is built for a name already known.
+  const std::size_t split = type.size();
+  for (std::size_t i = 0; i < names_.size(); ++i) {
+    const std::string& name = names_[i];
+    if (name.size() == split + 1 + action.size() &&
+        name.compare(0, split, type) == 0 && name[split] == ' ' &&
+        name.compare(split + 1, std::string::npos, action) == 0) {
       return static_cast<std::uint16_t>(i);
     }
   }
   // Request types and actions are a handful of fixed texts.
   if (names_.size() >= kTransaction) return 0;
-  nameParts_.emplace_back(type, action);
   names_.push_back(type + " " + action);
   return static_cast<std::uint16_t>(names_.size() - 1);
 }

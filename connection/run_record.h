@@ -59,8 +59,7 @@ class RunRecord {
 
   bool enabled_ = false;
   std::vector<Entry> entries_;
-  std::vector<std::string> names_;
-  std::vector<std::pair<std::string, std::string>> nameParts_;
+  std::vector<std::string> names_;  // "type action"
   std::vector<Detail> details_;
   std::chrono::steady_clock::time_point openedAt_;
   bool open_ = false;

@@ -36,21 +36,22 @@ void runTests(MDProviderClient& client) {
 // The body of the run under guard: failures in it are printed and end the
 // run with 1.
 int runReported(MDProviderClient& client) {
+  // What ends the run is printed, and kept for the report.
+  const auto fail = [&client](const char* text) {
+    client.printMessage(text);
+    client.noteRunFailure(text);
+    return 1;
+  };
   try {
     runTests(client);
     // A CI job must not read success when the provider refused work.
     return client.getDelivery().rejected() > 0 ? 1 : 0;
   } catch (TOVException* failure) {
     const std::unique_ptr<TOVException> owned(failure);
-    client.printMessage(failure->getErrorCodeString());
-    client.noteRunFailure(failure->getErrorCodeString());
+    return fail(failure->getErrorCodeString());
   } catch (...) {
-    constexpr const char* kUnexpected =
-        "Unexpected error during request execution.";
-    client.printMessage(kUnexpected);
-    client.noteRunFailure(kUnexpected);
+    return fail("Unexpected error during request execution.");
   }
-  return 1;
 }
 
 // Everything up to and through the run and its end.

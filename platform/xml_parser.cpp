@@ -66,8 +66,14 @@ int TOVIDOM_Parser::parse(const char* path, TOVIDOM_Document& document) {
   const std::size_t got = file.read(first.data(), first.size());
   if (got == 0) refuse(data, source, " at line 1, column 1: the file is empty");
   if (platform::isUtf32(first.data(), got)) {
-    platform::FileContent whole = platform::readRegularFile(path);
-    parseUtf32(data, source, whole.data.get(), whole.size);
+    std::string whole(first.data(), got);
+    whole.resize(file.size());
+    std::size_t size = got;
+    for (std::size_t more;
+         (more = file.read(&whole[size], whole.size() - size)) > 0;) {
+      size += more;
+    }
+    parseUtf32(data, source, whole.data(), size);
     return 0;
   }
   XmlTreeBuilder builder(data, false);

@@ -1,9 +1,6 @@
 #include "platform/xml_text_check.h"
 
-#include <cctype>
-#include <cstdint>
 #include <cstdio>
-#include <cstring>
 #include <string>
 
 namespace platform {

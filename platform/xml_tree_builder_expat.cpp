@@ -34,6 +34,7 @@ struct XmlTreeBuilder::State {
   bool inDoctype = false;
   // A refusal of our own, with the place of the event that caused it.
   std::string refusal;
+  bool outOfMemory = false;  // a refusal without a place to show
   unsigned long line = 0;
   unsigned long column = 0;
 
@@ -49,19 +50,24 @@ struct XmlTreeBuilder::State {
     XML_StopParser(parser.get(), XML_FALSE);
   }
 
+  void refuseForMemory() {
+    outOfMemory = true;
+    refuse("out of memory");
+  }
+
   // A handler's work; nothing may unwind through the parser's C frames.
   template <typename Work>
   void guarded(Work work) {
     try {
       work();
     } catch (...) {
-      refuse("out of memory");
+      refuseForMemory();
     }
   }
 
   pugi::xml_node add(pugi::xml_node_type type) {
     pugi::xml_node node = current.append_child(type);
-    if (!node) refuse("out of memory");
+    if (!node) refuseForMemory();
     return node;
   }
 
@@ -198,6 +204,7 @@ XmlTreeBuilder::~XmlTreeBuilder() = default;
 bool XmlTreeBuilder::checked(bool parsed) {
   if (takeAllocationFailure() && state_->refusal.empty()) {
     state_->refusal = "out of memory";
+    state_->outOfMemory = true;
   }
   return parsed && state_->refusal.empty();
 }
@@ -243,9 +250,8 @@ std::size_t XmlTreeBuilder::pending() const {
 
 std::string XmlTreeBuilder::failure() const {
   const State& s = *state_;
-  if (!s.parser) return ": out of memory";
+  if (!s.parser || s.outOfMemory) return ": out of memory";
   if (!s.refusal.empty()) {
-    if (s.refusal == "out of memory") return ": out of memory";
     return " at line " + std::to_string(s.line) + ", column " +
            std::to_string(s.column) + ": " + s.refusal;
   }
