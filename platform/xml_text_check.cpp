@@ -33,10 +33,6 @@ std::size_t sequenceLength(const unsigned char* at, std::size_t left) {
   return 0;
 }
 
-}  // namespace
-
-namespace {
-
 char32_t decodeSequence(const unsigned char* at, std::size_t length) {
   char32_t code = at[0] & (0xFF >> (length + 1));
   for (std::size_t i = 1; i < length; ++i) code = (code << 6) | (at[i] & 0x3F);
