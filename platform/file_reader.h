@@ -31,12 +31,18 @@ class RegularFileStream {
   std::size_t size() const { return size_; }
   // Up to `room` bytes into `into`; 0 at the end. Throws on a read error.
   std::size_t read(char* into, std::size_t room);
+  // Reads again from the start.
+  void rewind();
+  // Whether the file's size or modification time differs from when it
+  // was opened.
+  bool changed() const;
 
  private:
   int fd_ = -1;
   const char* path_;
   std::size_t size_ = 0;
   std::size_t taken_ = 0;
+  long long modifiedNs_ = 0;
 };
 
 // Reads a regular file whole, with one open and one pass of reads.

@@ -17,6 +17,11 @@ class XmlTreeBuilder {
   // `utf8` overrides the encoding the text declares: for text converted to
   // UTF-8 before it is fed.
   XmlTreeBuilder(XmlDocumentData& data, bool utf8);
+  // Builds only the elements named `name` that no element of that name
+  // encloses, each with its subtree, into the document set by `target`: the
+  // parse is suspended after each, until `resume`. Without `capture`
+  // nothing is built and the elements are only counted.
+  XmlTreeBuilder(const std::string& name, bool capture, bool utf8);
   ~XmlTreeBuilder();
   XmlTreeBuilder(const XmlTreeBuilder&) = delete;
   XmlTreeBuilder& operator=(const XmlTreeBuilder&) = delete;
@@ -28,6 +33,13 @@ class XmlTreeBuilder {
   void* room(std::size_t size);
   bool feedRoom(std::size_t size, bool last);
 
+  void target(XmlDocumentData& data);
+  // The elements of the selected name met so far, nested ones included.
+  unsigned long long found() const;
+  bool suspended() const;
+  // Goes on after a suspension; false as for `feed`.
+  bool resume();
+
   // The bytes fed and not yet parsed: the start of a token that a later
   // piece completes.
   std::size_t pending() const;
@@ -37,6 +49,7 @@ class XmlTreeBuilder {
 
  private:
   struct State;
+  XmlTreeBuilder(XmlDocumentData* data, bool utf8);
   bool checked(bool parsed);
   std::unique_ptr<State> state_;
 };

@@ -25,11 +25,17 @@ const XML_Memory_Handling_Suite kWatchedMemory = {
 }  // namespace
 
 struct XmlTreeBuilder::State {
-  XmlDocumentData& data;
+  XmlDocumentData* data;
   std::unique_ptr<XML_ParserStruct, ParserFree> parser;
   pugi::xml_node current;
   std::string text;  // character data not yet in a node
   int depth = 0;
+  // Empty: the whole document is built. Otherwise only the outermost
+  // elements of this name are, when `capture` is set, one at a time.
+  std::string select;
+  bool capture = false;
+  int captured = 0;  // levels inside the element being built
+  unsigned long long found = 0;
   bool inCdata = false;
   bool inDoctype = false;
   // A refusal of our own, with the place of the event that caused it.
@@ -38,9 +44,11 @@ struct XmlTreeBuilder::State {
   unsigned long line = 0;
   unsigned long column = 0;
 
-  explicit State(XmlDocumentData& target) : data(target) {}
+  explicit State(XmlDocumentData* target) : data(target) {}
 
   static State& of(void* user) { return *static_cast<State*>(user); }
+
+  bool building() const { return select.empty() || captured > 0; }
 
   void refuse(const std::string& reason) {
     if (!refusal.empty()) return;
@@ -88,6 +96,12 @@ struct XmlTreeBuilder::State {
                  " levels");
         return;
       }
+      if (!s.select.empty()) {
+        const bool selected = s.select == name;
+        if (selected) ++s.found;
+        if (!s.capture || (s.captured == 0 && !selected)) return;
+        if (s.captured++ == 0) s.current = s.data->document;
+      }
       pugi::xml_node element = s.add(pugi::node_element);
       if (!element) return;
       element.set_name(name);
@@ -101,20 +115,27 @@ struct XmlTreeBuilder::State {
 
   static void XMLCALL end(void* user, const XML_Char*) {
     State& s = of(user);
+    --s.depth;
+    if (!s.building()) return;
     s.guarded([&] {
       s.flushText();
-      --s.depth;
       s.current = s.current.parent();
+      // The caller takes the element before the parse goes on.
+      if (!s.select.empty() && --s.captured == 0) {
+        XML_StopParser(s.parser.get(), XML_TRUE);
+      }
     });
   }
 
   static void XMLCALL characters(void* user, const XML_Char* data, int size) {
     State& s = of(user);
+    if (!s.building()) return;
     s.guarded([&] { s.text.append(data, static_cast<std::size_t>(size)); });
   }
 
   static void XMLCALL startCdata(void* user) {
     State& s = of(user);
+    if (!s.building()) return;
     s.guarded([&] {
       s.flushText();
       s.inCdata = true;
@@ -123,6 +144,7 @@ struct XmlTreeBuilder::State {
 
   static void XMLCALL endCdata(void* user) {
     State& s = of(user);
+    if (!s.building()) return;
     s.guarded([&] {
       // An empty section is a node all the same.
       if (s.text.empty()) s.add(pugi::node_cdata);
@@ -133,7 +155,8 @@ struct XmlTreeBuilder::State {
 
   static void XMLCALL comment(void* user, const XML_Char* data) {
     State& s = of(user);
-    if (s.inDoctype) return;  // the document type is not a node
+    // The document type is not a node.
+    if (s.inDoctype || !s.building()) return;
     s.guarded([&] {
       s.flushText();
       s.add(pugi::node_comment).set_value(data);
@@ -143,7 +166,7 @@ struct XmlTreeBuilder::State {
   static void XMLCALL instruction(void* user, const XML_Char* target,
                                   const XML_Char* data) {
     State& s = of(user);
-    if (s.inDoctype) return;
+    if (s.inDoctype || !s.building()) return;
     s.guarded([&] {
       s.flushText();
       pugi::xml_node node = s.add(pugi::node_pi);
@@ -181,11 +204,25 @@ struct XmlTreeBuilder::State {
 };
 
 XmlTreeBuilder::XmlTreeBuilder(XmlDocumentData& data, bool utf8)
+    : XmlTreeBuilder(&data, utf8) {
+  state_->current = data.document;
+}
+
+XmlTreeBuilder::XmlTreeBuilder(const std::string& name, bool capture, bool utf8)
+    : XmlTreeBuilder(nullptr, utf8) {
+  state_->select = name;
+  state_->capture = capture;
+}
+
+void XmlTreeBuilder::target(XmlDocumentData& data) { state_->data = &data; }
+
+unsigned long long XmlTreeBuilder::found() const { return state_->found; }
+
+XmlTreeBuilder::XmlTreeBuilder(XmlDocumentData* data, bool utf8)
     : state_(std::make_unique<State>(data)) {
   State& s = *state_;
   s.parser.reset(
       XML_ParserCreate_MM(utf8 ? "UTF-8" : nullptr, &kWatchedMemory, nullptr));
-  s.current = data.document;
   XML_Parser parser = s.parser.get();
   if (parser == nullptr) return;
   XML_SetUserData(parser, &s);
@@ -216,10 +253,11 @@ bool XmlTreeBuilder::feed(const char* text, std::size_t size, bool last) {
   do {
     const std::size_t piece = size < kMost ? size : kMost;
     const bool final = last && piece == size;
-    if (XML_Parse(state_->parser.get(), text, static_cast<int>(piece), final) !=
-        XML_STATUS_OK) {
-      return checked(false);
-    }
+    const XML_Status status =
+        XML_Parse(state_->parser.get(), text, static_cast<int>(piece), final);
+    if (status == XML_STATUS_ERROR) return checked(false);
+    // The parser keeps the rest of the piece for `resume`.
+    if (status == XML_STATUS_SUSPENDED) break;
     text += piece;
     size -= piece;
   } while (size > 0);
@@ -235,7 +273,17 @@ bool XmlTreeBuilder::feedRoom(std::size_t size, bool last) {
   if (!state_->parser) return checked(false);
   const XML_Status status =
       XML_ParseBuffer(state_->parser.get(), static_cast<int>(size), last);
-  return checked(status == XML_STATUS_OK);
+  return checked(status != XML_STATUS_ERROR);
+}
+
+bool XmlTreeBuilder::suspended() const {
+  XML_ParsingStatus status{};
+  if (state_->parser) XML_GetParsingStatus(state_->parser.get(), &status);
+  return status.parsing == XML_SUSPENDED;
+}
+
+bool XmlTreeBuilder::resume() {
+  return checked(XML_ResumeParser(state_->parser.get()) != XML_STATUS_ERROR);
 }
 
 std::size_t XmlTreeBuilder::pending() const {

@@ -9,7 +9,9 @@
 #include "connection/replay_progress.h"
 #include "platform/console.h"
 #include "platform/decimal_number.h"
+#include "platform/tov_exception.h"
 #include "platform/xml_document.h"
+#include "platform/xml_element_stream.h"
 
 namespace {
 
@@ -32,32 +34,44 @@ bool isSelected(std::int32_t seq, std::int32_t first, std::int32_t last) {
 bool MDProviderClient::replayActionLog() {
   if (scriptPath == "") return true;
 
-  TOVIDOM_Document script =
-      TOVIDOM_DOMImplementation::getInstance()->createDocument();
-  TOVIDOM_Parser parser(0);
-  parser->parse(scriptPath.c_str(), script);
-  const TOVIDOM_NodeList transactions =
-      script->getElementsByTagName("transaction");
-  const auto count = static_cast<std::int32_t>(transactions->getLength());
+  // Read twice: once to count and to refuse a log that is not well-formed
+  // before anything is sent, then one outermost transaction at a time, so
+  // that memory does not grow with the log.
+  platform::XmlElementStream log(scriptPath.c_str(), "transaction");
+  const auto count = static_cast<std::int32_t>(log.count());
   printMessage(composed("Transaction count: ", count, "\n").c_str());
 
-  runRecord.reserve(static_cast<std::size_t>(count) + 2);
   // A person at a terminal sees a long delivering replay move.
   ReplayProgress progress(count, delivery.isOn() && count > 1000 &&
                                      platform::standardErrorIsTerminal());
   const I18NString type("action");
   const I18NString action("execute");
   const I18NString seqName("seq");
-  for (std::int32_t index = 0; index < count; ++index) {
-    TOVIDOM_Node node = transactions->item(static_cast<unsigned long>(index));
-    const TOVIDOM_Element transaction(node);
-    const std::int32_t seq =
-        platform::decimalToInt(transaction->getAttribute(seqName).c_str());
-    progress.update(index + 1, delivery.answered());
-    if (!isSelected(seq, firstSeq, lastSeq)) continue;
-    printMessage(composed("\nTransaction: ", seq).c_str());
-    runRecord.nextIsTransaction(seq);
-    if (!processNodeRequest(type, action, node)) return false;
+  std::int32_t done = 0;
+  for (;;) {
+    TOVIDOM_Document outermost =
+        TOVIDOM_DOMImplementation::getInstance()->createDocument();
+    const auto next = log.next(outermost);
+    if (next == platform::XmlElementStream::Next::kEnd) break;
+    if (next == platform::XmlElementStream::Next::kChanged) {
+      throw new TOVException("The action log \"" + scriptPath.str() +
+                             "\" changed while it was replayed");
+    }
+    // The outermost one first, then those nested in it.
+    const TOVIDOM_NodeList transactions =
+        outermost->getElementsByTagName("transaction");
+    const unsigned long inHand = transactions->getLength();
+    for (unsigned long index = 0; index < inHand; ++index) {
+      TOVIDOM_Node node = transactions->item(index);
+      const TOVIDOM_Element transaction(node);
+      const std::int32_t seq =
+          platform::decimalToInt(transaction->getAttribute(seqName).c_str());
+      progress.update(++done, delivery.answered());
+      if (!isSelected(seq, firstSeq, lastSeq)) continue;
+      printMessage(composed("\nTransaction: ", seq).c_str());
+      runRecord.nextIsTransaction(seq);
+      if (!processNodeRequest(type, action, node)) return false;
+    }
   }
   finishReplay();
   return true;

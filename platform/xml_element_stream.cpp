@@ -1,0 +1,69 @@
+#include "platform/xml_element_stream.h"
+
+#include <string>
+
+#include "platform/file_reader.h"
+#include "platform/tov_exception.h"
+#include "platform/xml_document.h"
+#include "platform/xml_document_data.h"
+#include "platform/xml_file_feed.h"
+
+namespace platform {
+
+struct XmlElementStream::State {
+  std::string path;
+  std::string name;
+  RegularFileStream file;
+  std::unique_ptr<XmlFileFeed> second;  // the reading that hands elements out
+  unsigned long long counted = 0;
+
+  State(const char* filePath, const char* elementName)
+      : path(filePath), name(elementName), file(path.c_str()) {}
+
+  std::unique_ptr<XmlFileFeed> feed(bool capture) {
+    return std::make_unique<XmlFileFeed>(file, [this, capture](bool utf8) {
+      return std::make_unique<XmlTreeBuilder>(name, capture, utf8);
+    });
+  }
+};
+
+XmlElementStream::XmlElementStream(const char* path, const char* name)
+    : state_(std::make_unique<State>(path, name)) {}
+
+XmlElementStream::~XmlElementStream() = default;
+
+unsigned long XmlElementStream::count() {
+  const std::unique_ptr<XmlFileFeed> first = state_->feed(false);
+  if (!first->run()) {
+    throw new TOVException("Failed to parse \"" + state_->path + "\"" +
+                           first->failure());
+  }
+  state_->counted = first->builder().found();
+  return static_cast<unsigned long>(state_->counted);
+}
+
+XmlElementStream::Next XmlElementStream::next(TOVIDOM_Document& document) {
+  State& s = *state_;
+  XmlDocumentData* data = XmlAccess::data(document);
+  if (data == nullptr || data->document.first_child()) {
+    throw new TOVException("next needs an empty document");
+  }
+  if (!s.second) {
+    if (s.file.changed()) return Next::kChanged;
+    s.file.rewind();
+    s.second = s.feed(true);
+  }
+  XmlFileFeed& feed = *s.second;
+  if (!feed.finished()) {
+    feed.builder().target(*data);
+    if (!feed.run() || feed.builder().found() > s.counted) {
+      data->document.reset();
+      return Next::kChanged;
+    }
+    if (!feed.finished()) return Next::kElement;
+  }
+  const bool same = feed.builder().found() == s.counted && !s.file.changed();
+  return same ? Next::kEnd : Next::kChanged;
+}
+
+}  // namespace platform

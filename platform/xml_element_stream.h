@@ -1,0 +1,39 @@
+#pragma once
+
+#include <memory>
+
+class TOVIDOM_Document;
+
+namespace platform {
+
+// An XML file read twice, in pieces, so that no more of it is held than one
+// element: `count` reads it whole, refuses it as TOVIDOM_Parser::parse
+// would when it is not well-formed, and counts the elements of one name;
+// `next` then reads it again and hands over, one at a time and in document
+// order, each element of that name that no other of that name encloses,
+// with its subtree. What the document type declares applies to both.
+class XmlElementStream {
+ public:
+  // Opens the file; throws as TOVIDOM_Parser::parse does.
+  XmlElementStream(const char* path, const char* name);
+  ~XmlElementStream();
+  XmlElementStream(const XmlElementStream&) = delete;
+  XmlElementStream& operator=(const XmlElementStream&) = delete;
+
+  // The elements of the name, nested ones included. Throws the parse
+  // failure.
+  unsigned long count();
+
+  enum class Next { kElement, kEnd, kChanged };
+  // After `count`: fills `document`, which must be empty, with the next
+  // outermost element. kChanged, with `document` left empty, when the file
+  // is no longer what `count` read: its size or modification time differs,
+  // or the second reading finds other elements or a fault.
+  Next next(TOVIDOM_Document& document);
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
+
+}  // namespace platform
