@@ -41,12 +41,12 @@ bool MDProviderClient::openReport() {
   const std::string path = platform::environmentValue("MDPROVIDER_REPORT");
   if (path.empty()) return true;
   std::string reason;
-  if (!report.open(path, reason)) {
+  if (!report.open(path, projectName.str(), password.str(), reason)) {
     std::cerr << "Cannot write the report \"" << path << "\": " << reason
               << std::endl;
     return false;
   }
-  runRecord.enable();
+  runRecord.enable(report);
   return true;
 }
 

@@ -4,9 +4,9 @@
 #include <cstdint>
 #include <string>
 
+#include "connection/junit_report.h"
 #include "connection/provider_delivery.h"
 #include "connection/run_record.h"
-#include "platform/atomic_file.h"
 #include "platform/i18n_string.h"
 #include "platform/output_file.h"
 
@@ -91,7 +91,7 @@ class MDProviderClient {
   ProviderDelivery delivery;
   // Every request's outcome, kept only when a report is asked for.
   RunRecord runRecord;
-  platform::AtomicFile report;
+  JUnitReport report;
   std::chrono::steady_clock::time_point startedAt;
   std::string startedTimestamp;
 };

@@ -42,20 +42,19 @@ bool MDProviderClient::finishRun() {
               << " s" << std::endl;
   }
   if (!report.isOpen()) return true;
+  runRecord.finish();
   ReportHeader header;
   header.suiteName = testType.str().empty()
                          ? projectName.str()
                          : testType.str() + " " + projectName.str();
-  header.project = projectName.str();
   header.script = scriptPath.str();
   header.delivering = delivery.isOn();
   header.address = delivery.address();
   header.timestamp = startedTimestamp;
   header.hostname = platform::hostName();
   header.seconds = seconds;
-  header.password = password.str();
   std::string reason;
-  if (writeJUnitReport(report, runRecord, header, reason)) return true;
+  if (report.commit(header, reason)) return true;
   std::cerr << "Failed to write the report \"" << report.path()
             << "\": " << reason << std::endl;
   return false;

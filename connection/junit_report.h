@@ -1,30 +1,67 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 
-#include "connection/run_record.h"
-
-namespace platform {
-class AtomicFile;
-}
+#include "connection/report_text.h"
+#include "platform/atomic_file.h"
+#include "platform/spool_file.h"
 
 // What the report says about the run as a whole.
 struct ReportHeader {
   std::string suiteName;  // the test type and the project
-  std::string project;
   std::string script;
   bool delivering = false;
   std::string address;    // without credentials
   std::string timestamp;  // ISO 8601, UTC
   std::string hostname;
   double seconds = 0;
-  std::string password;  // never written: replaced wherever it appears
 };
 
-// Writes the run as a JUnit XML report into `file` and commits it: one
-// testsuite, one testcase per request in order, a `failure` for a rejected
-// request, an `error` for one whose delivery failed, and a `run` testcase
-// for a failure outside any request. Well-formed UTF-8 whatever the texts
-// hold. False with `reason` set when the file cannot be written.
-bool writeJUnitReport(platform::AtomicFile& file, const RunRecord& record,
-                      const ReportHeader& header, std::string& reason);
+// One request of the run as the report shows it.
+struct TestCase {
+  enum class Outcome { kPassed, kFailed, kError, kUnfinished };
+  // "transaction <seq>" when `name` is null, otherwise "<type> <action>".
+  const std::string* name = nullptr;
+  std::int32_t seq = 0;
+  Outcome outcome = Outcome::kPassed;
+  double seconds = 0;        // building and delivering
+  const char* message = "";  // "HTTP 500", or the text the driver printed
+  const std::string* answer = nullptr;  // the start of a rejecting answer
+};
+
+// The run as a JUnit XML report: one testsuite, one testcase per request in
+// order, a `failure` for a rejected request, an `error` for one whose
+// delivery failed, and a `run` testcase for a failure outside any request.
+// Well-formed UTF-8 whatever the texts hold, and without the password. The
+// testcases go to a file beside the report as the run goes, so that a long
+// run is not held in memory; `commit` joins them to the suite's head, whose
+// counts are known only then, and puts the report in place whole.
+class JUnitReport {
+ public:
+  // False with `reason` set when the report cannot be written.
+  bool open(const std::string& path, const std::string& project,
+            const std::string& password, std::string& reason);
+  bool isOpen() const { return file_.isOpen(); }
+  const std::string& path() const { return file_.path(); }
+
+  void add(const TestCase& testcase);
+  // A failure outside any request.
+  void addRunError(const std::string& message);
+  // False with the reason of the first write that failed.
+  bool commit(const ReportHeader& header, std::string& reason);
+
+ private:
+  void spool();
+
+  platform::AtomicFile file_;
+  platform::SpoolFile cases_;
+  ReportText text_{std::string()};
+  std::string caseHead_;  // every testcase up to its name, escaped once
+  std::string runError_;
+  bool hasRunError_ = false;
+  long tests_ = 0;
+  long failures_ = 0;
+  long errors_ = 0;
+  std::string writeError_;
+};

@@ -4,67 +4,43 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
-#include <vector>
 
-// What became of each request of the run, in order, for the report. Kept
-// compact: a replay of a million transactions holds a million entries.
+#include "connection/junit_report.h"
+
+// What became of each request of the run, handed to the report as each
+// request ends: nothing of the run is held but the request in hand.
 class RunRecord {
  public:
-  enum class Outcome : std::uint8_t { kOpen, kPassed, kFailed, kError };
-
-  struct Entry {
-    std::int32_t seq;    // the transaction's number, for transactions
-    std::uint16_t name;  // into names(), or kTransaction
-    Outcome outcome;
-    float seconds;         // building and delivering
-    std::uint32_t detail;  // into details(), for failed and error entries
-  };
-  struct Detail {
-    std::string message;  // "HTTP 500", or the text the driver printed
-    std::string text;     // the start of the provider's answer
-  };
-  static constexpr std::uint16_t kTransaction = 0xFFFF;
   // At most this much of a rejecting answer is kept.
   static constexpr std::size_t kAnswerHead = 4096;
 
-  // Nothing is recorded until asked for: the record costs memory.
-  void enable() { enabled_ = true; }
-  bool enabled() const { return enabled_; }
-  void reserve(std::size_t more) {
-    if (enabled_) entries_.reserve(entries_.size() + more);
-  }
+  // Nothing is recorded until a report asks for it.
+  void enable(JUnitReport& report) { report_ = &report; }
   // The next request is the replay of the transaction numbered `seq`.
   void nextIsTransaction(std::int32_t seq) {
     nextSeq_ = seq;
-    nextIsTransaction_ = enabled_;
+    nextIsTransaction_ = report_ != nullptr;
   }
-  // A request begins: an open entry until it is passed, failed or errored.
+  // A request begins: open until it is passed, failed or errored.
   void begin(const std::string& type, const std::string& action);
   void pass();
   void fail(long status, const std::string& answer);
   // A failure that ended the run: the error of the open request, or of a
-  // `run` entry of its own when no request was open.
+  // `run` testcase of its own when no request was open.
   void endWithError(const std::string& message);
-
-  const std::vector<Entry>& entries() const { return entries_; }
-  const std::vector<std::string>& names() const { return names_; }
-  const std::vector<Detail>& details() const { return details_; }
-  // A run entry is named "run" and has no time.
-  bool hasRunError() const { return runError_; }
-  const Detail& runError() const { return runErrorDetail_; }
+  // The end of the run: a request still open did not finish.
+  void finish();
 
  private:
-  void close(Outcome outcome, std::uint32_t detail);
-  std::uint16_t nameOf(const std::string& type, const std::string& action);
+  void close(TestCase::Outcome outcome, const char* message,
+             const std::string* answer);
 
-  bool enabled_ = false;
-  std::vector<Entry> entries_;
-  std::vector<std::string> names_;  // "type action"
-  std::vector<Detail> details_;
-  std::chrono::steady_clock::time_point openedAt_;
+  JUnitReport* report_ = nullptr;
   bool open_ = false;
+  bool isTransaction_ = false;
+  std::int32_t seq_ = 0;
+  std::string name_;  // "type action"
+  std::chrono::steady_clock::time_point openedAt_;
   bool nextIsTransaction_ = false;
   std::int32_t nextSeq_ = 0;
-  bool runError_ = false;
-  Detail runErrorDetail_;
 };

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "platform/atomic_file.h"
+#include "platform/descriptor_write.h"
 
 namespace platform {
 
@@ -41,17 +42,7 @@ bool AtomicFile::open(const std::string& path, std::string& reason) {
 
 bool AtomicFile::append(const char* data, std::size_t size,
                         std::string& reason) {
-  while (size > 0) {
-    const ssize_t put = ::write(fd_, data, size);
-    if (put < 0 && errno == EINTR) continue;
-    if (put <= 0) {
-      reason = put < 0 ? std::strerror(errno) : "nothing written";
-      return false;
-    }
-    data += put;
-    size -= static_cast<std::size_t>(put);
-  }
-  return true;
+  return writeAll(fd_, data, size, reason);
 }
 
 bool AtomicFile::commit(std::string& reason) {

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/descriptor_write.h"
 #include "platform/output_file.h"
 #include "platform/tov_exception.h"
 
@@ -27,15 +28,9 @@ bool OutputFile::open(const std::string& path, std::string& reason) {
 }
 
 void OutputFile::append(const char* data, std::size_t size) {
-  while (size > 0) {
-    const ssize_t put = ::write(fd_, data, size);
-    if (put < 0 && errno == EINTR) continue;
-    if (put <= 0) {
-      const char* reason = put < 0 ? std::strerror(errno) : "nothing written";
-      throw new TOVException("Failed to write \"" + path_ + "\": " + reason);
-    }
-    data += put;
-    size -= static_cast<std::size_t>(put);
+  std::string reason;
+  if (!writeAll(fd_, data, size, reason)) {
+    throw new TOVException("Failed to write \"" + path_ + "\": " + reason);
   }
 }
 

@@ -21,9 +21,12 @@ struct XmlElementStream::State {
       : path(filePath), name(elementName), file(path.c_str()) {}
 
   std::unique_ptr<XmlFileFeed> feed(bool capture) {
-    return std::make_unique<XmlFileFeed>(file, [this, capture](bool utf8) {
-      return std::make_unique<XmlTreeBuilder>(name, capture, utf8);
-    });
+    return std::make_unique<XmlFileFeed>(
+        file,
+        [this, capture](bool utf8) {
+          return std::make_unique<XmlTreeBuilder>(name, capture, utf8);
+        },
+        capture);
   }
 };
 

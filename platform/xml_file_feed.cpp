@@ -80,6 +80,10 @@ bool XmlFileFeed::run() {
         return false;
       }
       const std::size_t size = file_.read(static_cast<char*>(room), piece);
+      if (watch_ && file_.changed()) {
+        failure_ = ": the file changed while it was read";
+        return false;
+      }
       fedLast_ = size == 0;
       if (!builder.feedRoom(size, fedLast_)) return fail();
     }

@@ -18,8 +18,11 @@ class XmlFileFeed {
  public:
   // The builder is made once the first bytes tell whether the text must be
   // converted to UTF-8 first: `make(utf8)`.
+  // With `watch`, a file whose size or modification time differs from
+  // when it was opened is refused at each piece read.
   template <typename Make>
-  XmlFileFeed(RegularFileStream& file, Make make) : file_(file) {
+  XmlFileFeed(RegularFileStream& file, Make make, bool watch = false)
+      : file_(file), watch_(watch) {
     start();
     builder_ = make(utf32_);
   }
@@ -42,6 +45,7 @@ class XmlFileFeed {
   std::vector<char> first_;  // the first piece, fed on the first run
   std::string converted_;    // UTF-32 text, converted whole
   std::size_t convertedAt_ = 0;
+  bool watch_;
   bool utf32_ = false;
   bool last_ = false;     // the first piece is the whole file
   bool fedLast_ = false;  // the end of the text was fed

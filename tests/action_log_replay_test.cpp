@@ -102,4 +102,57 @@ TEST_F(ActionLogReplayTest, EdgesOfTheScript) {
   EXPECT_TRUE(requests().empty());
 }
 
+// The log is read twice and held one outermost transaction at a time: what
+// is sent must not show it.
+TEST_F(ActionLogReplayTest,
+       OneOutermostTransactionAtATimeSendsWhatTheWholeLogWould) {
+  const std::string first =
+      "<transaction seq=\"1\"><a/><transaction seq=\"2\"><transaction "
+      "seq=\"3\"/></transaction></transaction>";
+  const std::string second =
+      "<transaction seq=\"4\"><b><transaction seq=\"5\"/></b>"
+      "<transaction seq=\"6\"/></transaction>";
+  EXPECT_EQ(replay("<log>" + first + "<x>" + second + "</x></log>", {"-b2"}),
+            "Transaction count: 6\n\n\nTransaction: 2\n\nTransaction: 3\n"
+            "\nTransaction: 4\n\nTransaction: 5\n\nTransaction: 6\n");
+  EXPECT_EQ(requests(), (std::vector<std::string>{
+                            sent("<transaction seq=\"2\"><transaction "
+                                 "seq=\"3\"/></transaction>"),
+                            sent("<transaction seq=\"3\"/>"), sent(second),
+                            sent("<transaction seq=\"5\"/>"),
+                            sent("<transaction seq=\"6\"/>"), kEndReplay}));
+
+  // What the document type declares applies inside every transaction.
+  EXPECT_EQ(
+      replay("<!DOCTYPE log [<!ENTITY who 'Ann &amp; Bo'>"
+             "<!ATTLIST transaction kind CDATA 'plain'>"
+             "<!ATTLIST t id ID #IMPLIED>]>"
+             "<log><transaction seq='1'>&who;</transaction>"
+             "<transaction seq='2' kind='odd'><t id='  x  '/></transaction>"
+             "</log>"),
+      "Transaction count: 2\n\n\nTransaction: 1\n\nTransaction: 2\n");
+  EXPECT_EQ(requests(),
+            (std::vector<std::string>{
+                sent("<transaction seq=\"1\" kind=\"plain\">Ann &amp; "
+                     "Bo</transaction>"),
+                sent("<transaction seq=\"2\" kind=\"odd\"><t "
+                     "id=\"x\"/></transaction>"),
+                kEndReplay}));
+}
+
+TEST_F(ActionLogReplayTest, ALogThatIsNotWellFormedNearItsEndSendsNothing) {
+  std::string log = "<log>";
+  for (int i = 0; i < 20000; ++i) log += "<transaction seq='1'/>";
+  log += "<transaction seq='2'></log>";
+  const std::string path = dir.write("log.xml", log);
+  start({"-s", path});
+  ::testing::internal::CaptureStdout();
+  const std::string failure =
+      test_support::failureOf([&] { client->replayActionLog(); });
+  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
+  EXPECT_EQ(failure, "Failed to parse \"" + path +
+                         "\" at line 1, column 440029: mismatched tag");
+  EXPECT_TRUE(requests().empty());
+}
+
 }  // namespace

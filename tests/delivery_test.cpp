@@ -6,8 +6,10 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <regex>
 #include <set>
+#include <thread>
 
 #include "tests/stand_in_provider.h"
 #include "tests/test_support.h"
@@ -169,6 +171,35 @@ TEST_F(DeliveryTest, RejectionsKeepTheRunsCourseAndFailTheStatus) {
             "Rejected by the provider: project open (HTTP 302)\n"
             "Rejected by the provider: project close (HTTP 409)\n");
   EXPECT_EQ(provider.requests().size(), 8u);
+}
+
+TEST_F(DeliveryTest, ALogThatChangesWhileItIsReplayedEndsTheRun) {
+  // Larger than one piece of reading, so that the replay reads on after the
+  // change.
+  std::string log = "<log>";
+  while (log.size() < 1'000'000) log += "<transaction seq='1'/>";
+  dir.write("log.xml", log + "</log>");
+  StandInProvider provider(dir.path(), {"--delay", "2:2000"});
+  std::thread rewrite([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(700));
+    std::ofstream(dir.path() + "/log.xml", std::ios::app) << "<!-- -->";
+  });
+  const RunResult result =
+      run(provider.address(), {"-t", "AC", "-c", "P", "-s", "log.xml"});
+  rewrite.join();
+  EXPECT_EQ(result.status, 1);
+  const std::string lastLine =
+      "The action log \"log.xml\" changed while it was replayed\n";
+  ASSERT_GE(result.out.size(), lastLine.size());
+  EXPECT_EQ(result.out.substr(result.out.size() - lastLine.size()), lastLine);
+  // Neither the end of the replay nor the close went out.
+  const std::vector<std::string> bodies = provider.bodies();
+  EXPECT_EQ(std::count_if(bodies.begin(), bodies.end(),
+                          [](const std::string& body) {
+                            return body.find("action=\"execute\"") ==
+                                   std::string::npos;
+                          }),
+            1);
 }
 
 TEST_F(DeliveryTest, NoWholeAnswerIsAFailureThatEndsTheRun) {

@@ -247,6 +247,39 @@ TEST_F(RobustnessTest, HugeAttributesRunWithinMemoryProportionalToTheInput) {
 #endif
 }
 
+// The replay holds one outermost transaction at a time: a log far larger
+// than the memory it is given goes through, and sends what it sends with
+// all the memory it wants.
+TEST_F(RobustnessTest, ALogLargerThanItsMemoryIsReplayedTheSame) {
+#ifdef KES_SANITIZED
+  GTEST_SKIP() << "the sanitizers reserve more address space than any limit";
+#endif
+  std::string log = "<log>";
+  long count = 0;
+  for (; log.size() < 50'000'000; ++count) {
+    const std::string n = std::to_string(count);
+    log += "<transaction seq='" + n + "'><set path='/model/item" + n +
+           "'><value>" + n + "</value></set></transaction>\n";
+  }
+  dir.write("big.xml", log + "</log>");
+  log = std::string();
+  std::vector<std::string> traces;
+  for (long limit : {96L, 0L}) {
+    RunOptions options;
+    options.addressSpaceMiB = limit;
+    options.outputFile = dir.path() + "/console.txt";
+    options.timeoutSeconds = 60;
+    const std::string trace = "trace-" + std::to_string(limit);
+    options.env.emplace_back("MDPROVIDER_TRACE", trace);
+    const RunResult result =
+        run({"-t", "AC", "-c", "P", "-s", "big.xml", "-b1"}, options);
+    EXPECT_EQ(result.status, 0) << "limit " << limit;
+    traces.push_back(test_support::readFile(dir.path() + "/" + trace));
+  }
+  EXPECT_EQ(std::count(traces[0].begin(), traces[0].end(), '\0'), count + 2);
+  EXPECT_TRUE(traces[0] == traces[1]);
+}
+
 TEST_F(RobustnessTest, SeqTextFormsFollowTheNumberRules) {
   EXPECT_EQ(
       script("<l><transaction seq='123456789012345678901234567890'/>"
