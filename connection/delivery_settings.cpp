@@ -7,6 +7,7 @@
 #include "connection/provider_address.h"
 #include "connection/provider_delivery.h"
 #include "platform/environment.h"
+#include "platform/file_reader.h"
 #include "platform/tov_exception.h"
 
 namespace {
@@ -35,7 +36,8 @@ bool sameIgnoringCase(const std::string& a, const char* b) {
   return i == a.size() && b[i] == '\0';
 }
 
-bool authScheme(const std::string& name, platform::HttpAuthScheme& scheme) {
+bool authScheme(const std::string& name, platform::HttpAuthScheme& scheme,
+                std::string& canonical) {
   using platform::HttpAuthScheme;
   const struct {
     const char* name;
@@ -47,6 +49,7 @@ bool authScheme(const std::string& name, platform::HttpAuthScheme& scheme) {
   for (const auto& known : kSchemes) {
     if (sameIgnoringCase(name, known.name)) {
       scheme = known.scheme;
+      canonical = known.name;
       return true;
     }
   }
@@ -94,7 +97,8 @@ bool readDeliverySettings(const Credentials& credentials,
 
   // Without a user name no authentication is sent.
   if (!credentials.user.empty()) {
-    if (!authScheme(credentials.authNamespace, settings.http.auth)) {
+    if (!authScheme(credentials.authNamespace, settings.http.auth,
+                    settings.schemeName)) {
       problem = "The authentication namespace \"" + credentials.authNamespace +
                 "\" is none of NTLM, Negotiate, Digest, Basic";
       return false;
@@ -104,5 +108,15 @@ bool readDeliverySettings(const Credentials& credentials,
   }
   settings.responsesPath = platform::environmentValue("MDPROVIDER_RESPONSES");
   settings.echo = platform::environmentValue("MDPROVIDER_ECHO") == "1";
+  // Certificates are always verified: this only chooses whom to trust.
+  settings.http.caFile = platform::environmentValue("MDPROVIDER_CA_FILE");
+  if (!settings.http.caFile.empty()) {
+    std::string reason;
+    if (!platform::isReadableFile(settings.http.caFile, reason)) {
+      problem = "Cannot read the CA file MDPROVIDER_CA_FILE=\"" +
+                settings.http.caFile + "\": " + reason;
+      return false;
+    }
+  }
   return true;
 }

@@ -9,6 +9,7 @@ struct Credentials;
 struct DeliverySettings {
   bool on = false;
   platform::HttpSettings http;
+  std::string schemeName;     // as -x names it, spelled as the scheme is
   std::string responsesPath;  // empty: no responses file
   bool echo = false;
 };
@@ -16,7 +17,8 @@ struct DeliverySettings {
 // The delivery settings of the environment: MDPROVIDER_DELIVER (unset or
 // empty: off; "1": the address that endpointAddress() composes; or an
 // http:// or https:// address), and while delivering MDPROVIDER_TIMEOUT,
-// MDPROVIDER_RESPONSES and MDPROVIDER_ECHO, with the run's credentials.
+// MDPROVIDER_RESPONSES, MDPROVIDER_ECHO and MDPROVIDER_CA_FILE, with the
+// run's credentials.
 // Returns false with one line in `problem` when a value cannot be used.
 bool readDeliverySettings(const Credentials& credentials,
                           DeliverySettings& settings, std::string& problem);

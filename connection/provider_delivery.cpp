@@ -1,5 +1,6 @@
 #include "connection/provider_delivery.h"
 
+#include <cctype>
 #include <iostream>
 #include <memory>
 
@@ -23,6 +24,8 @@ bool ProviderDelivery::configure(const Credentials& credentials,
     }
   }
   echo_ = settings.echo;
+  schemeName_ = settings.schemeName;
+  if (!signOnWithKerberos(settings.http, problem)) return false;
   try {
     http_.emplace(settings.http);
   } catch (TOVException* failure) {
@@ -32,6 +35,17 @@ bool ProviderDelivery::configure(const Credentials& credentials,
     return false;
   }
   return true;
+}
+
+bool ProviderDelivery::signOnWithKerberos(const platform::HttpSettings& http,
+                                          std::string& problem) {
+  if (http.auth != platform::HttpAuthScheme::kNegotiate) return true;
+  // Without a password the session's own ticket serves.
+  if (http.password.empty()) {
+    return platform::sessionHoldsTicket(http.user, problem);
+  }
+  kerberos_ = std::make_unique<platform::KerberosLogin>();
+  return kerberos_->obtain(http.user, http.password, problem);
 }
 
 bool ProviderDelivery::deliver(const char* type, const char* action,
@@ -53,7 +67,30 @@ bool ProviderDelivery::deliver(const char* type, const char* action,
   ++rejected_;
   std::cerr << "Rejected by the provider: " << type << ' ' << action
             << " (HTTP " << status << ")" << std::endl;
+  tellOfferedSchemes();
   return false;
+}
+
+void ProviderDelivery::tellOfferedSchemes() {
+  const std::string& offered = lastAnswer_.offeredSchemes;
+  if (toldOffered_ || schemeName_.empty() || offered.empty()) return;
+  // Scheme names are compared without regard to case.
+  std::string lower = offered;
+  std::string ours = schemeName_;
+  for (std::string* text : {&lower, &ours}) {
+    for (char& c : *text) {
+      c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+  }
+  for (std::size_t at = 0; at < lower.size();) {
+    std::size_t end = lower.find(", ", at);
+    if (end == std::string::npos) end = lower.size();
+    if (lower.compare(at, end - at, ours) == 0) return;
+    at = end + 2;
+  }
+  toldOffered_ = true;
+  std::cerr << "The provider asks for " << offered << "; -x names "
+            << schemeName_ << std::endl;
 }
 
 void ProviderDelivery::keepAnswer(TOVIDOM_Node& request) {

@@ -1,10 +1,12 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <optional>
 #include <string>
 
 #include "platform/http_client.h"
+#include "platform/kerberos_login.h"
 #include "platform/output_file.h"
 
 class TOVIDOM_Node;
@@ -26,14 +28,17 @@ class ProviderDelivery {
   ProviderDelivery& operator=(const ProviderDelivery&) = delete;
 
   // Reads MDPROVIDER_DELIVER and, when it is set, MDPROVIDER_TIMEOUT,
-  // MDPROVIDER_RESPONSES and MDPROVIDER_ECHO. Returns false with one line
-  // in `problem` when a setting cannot be used. Opens no connection.
+  // MDPROVIDER_RESPONSES, MDPROVIDER_ECHO and MDPROVIDER_CA_FILE, and gets
+  // the Kerberos ticket that Negotiate with a user name needs. Returns
+  // false with one line in `problem` when a setting cannot be used or no
+  // ticket can be had. Opens no connection to the provider.
   bool configure(const Credentials& credentials, std::string& problem);
   bool isOn() const { return http_.has_value(); }
 
   // Delivers one serialized request. True when the provider accepted it
   // (2xx); false, with a line on standard error, when it answered with
-  // another status. Throws a TOVException when no answer came back.
+  // another status, and once a run another line when a challenge asks for
+  // none of the scheme in use. Throws a TOVException when no answer came back.
   bool deliver(const char* type, const char* action, const char* text,
                std::size_t size, TOVIDOM_Node& request);
 
@@ -46,9 +51,15 @@ class ProviderDelivery {
   const platform::HttpAnswer& lastAnswer() const { return lastAnswer_; }
 
  private:
+  bool signOnWithKerberos(const platform::HttpSettings& http,
+                          std::string& problem);
+  void tellOfferedSchemes();
   void keepAnswer(TOVIDOM_Node& request);
 
+  std::unique_ptr<platform::KerberosLogin> kerberos_;
   std::optional<platform::HttpClient> http_;
+  std::string schemeName_;  // empty when no credentials are sent
+  bool toldOffered_ = false;
   std::string address_;
   platform::OutputFile responses_;
   bool echo_ = false;

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdlib>
 #include <memory>
+#include <string>
 
 namespace platform {
 
@@ -44,6 +45,10 @@ class RegularFileStream {
   std::size_t taken_ = 0;
   long long modifiedNs_ = 0;
 };
+
+// Whether `path` names a regular file that can be read; false with `reason`
+// set when it does not.
+bool isReadableFile(const std::string& path, std::string& reason);
 
 // Reads a regular file whole, with one open and one pass of reads.
 FileContent readRegularFile(const char* path);

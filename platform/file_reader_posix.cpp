@@ -71,6 +71,23 @@ std::size_t RegularFileStream::read(char* into, std::size_t room) {
   return 0;
 }
 
+bool isReadableFile(const std::string& path, std::string& reason) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    reason = std::strerror(errno);
+    return false;
+  }
+  struct stat info {};
+  char first = 0;
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    reason = "not a regular file";
+  } else if (::read(fd, &first, 1) < 0) {
+    reason = std::strerror(errno);
+  }
+  ::close(fd);
+  return reason.empty();
+}
+
 FileContent readRegularFile(const char* path) {
   RegularFileStream file(path);
   FileContent content;

@@ -1,7 +1,9 @@
 #include <curl/curl.h>
 
+#include <cctype>
 #include <cstring>
 #include <memory>
+#include <string_view>
 
 #include "platform/http_client.h"
 #include "platform/tov_exception.h"
@@ -20,6 +22,49 @@ struct ListCleanup {
 void initializeOnce() {
   static const CURLcode status = curl_global_init(CURL_GLOBAL_DEFAULT);
   if (status != CURLE_OK) throw new TOVException(curl_easy_strerror(status));
+}
+
+bool startsWithIgnoringCase(std::string_view text, std::string_view start) {
+  if (text.size() < start.size()) return false;
+  for (std::size_t i = 0; i < start.size(); ++i) {
+    if (std::tolower(static_cast<unsigned char>(text[i])) !=
+        std::tolower(static_cast<unsigned char>(start[i]))) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// "HTTP/1.1 401 Unauthorized": the status.
+bool statusOf(std::string_view line, long& status) {
+  if (!startsWithIgnoringCase(line, "HTTP/")) return false;
+  const std::size_t space = line.find(' ');
+  if (space == std::string_view::npos) return false;
+  status = 0;
+  for (std::size_t i = space + 1; i < line.size() && i < space + 4; ++i) {
+    if (line[i] < '0' || line[i] > '9') return false;
+    status = status * 10 + (line[i] - '0');
+  }
+  return true;
+}
+
+// "WWW-Authenticate: Digest realm=..." (or Proxy-Authenticate): "Digest".
+bool challengeOf(std::string_view line, std::string_view& scheme) {
+  std::size_t at = 0;
+  for (const std::string_view name :
+       {std::string_view("WWW-Authenticate:"),
+        std::string_view("Proxy-Authenticate:")}) {
+    if (startsWithIgnoringCase(line, name)) at = name.size();
+  }
+  if (at == 0) return false;
+  while (at < line.size() && (line[at] == ' ' || line[at] == '\t')) ++at;
+  std::size_t end = at;
+  while (end < line.size() && line[end] != ' ' && line[end] != '\t' &&
+         line[end] != '\r' && line[end] != '\n' && line[end] != ',') {
+    ++end;
+  }
+  scheme = line.substr(at, end - at);
+  return !scheme.empty();
 }
 
 unsigned long curlAuth(HttpAuthScheme scheme) {
@@ -44,16 +89,10 @@ struct HttpClient::Session {
   std::unique_ptr<CURL, EasyCleanup> handle;
   std::unique_ptr<curl_slist, ListCleanup> headers;
   char error[CURL_ERROR_SIZE] = {};
-  const char* body = nullptr;
-  std::size_t left = 0;
   std::string answer;
-  // How the body goes out. With a scheme that takes a handshake, libcurl
-  // sends the request more than once by design, the body only with the
-  // last leg: the body is then read through a callback that cannot be
-  // rewound. Otherwise it goes with the headers in one write, and a second
-  // send of the same request is refused before it leaves.
-  bool handshake = false;
   int sends = 0;
+  long lastStatus = 0;  // of the answer to the latest send, 0 before it
+  std::string offered;  // the schemes that answer asks for
   bool answerTooLarge = false;
 
   void set(CURLcode status) {
@@ -62,18 +101,6 @@ struct HttpClient::Session {
   template <typename Value>
   void option(CURLoption name, Value value) {
     set(curl_easy_setopt(handle.get(), name, value));
-  }
-  // The body is fed through this and there is no seek callback: libcurl
-  // can then never rewind it to send it again on another connection.
-  static std::size_t readBody(char* into, std::size_t size, std::size_t count,
-                              void* session) {
-    auto& state = *static_cast<Session*>(session);
-    const std::size_t room = size * count;
-    const std::size_t taken = state.left < room ? state.left : room;
-    std::memcpy(into, state.body, taken);
-    state.body += taken;
-    state.left -= taken;
-    return taken;
   }
   // Nothing may unwind through libcurl's C frames: an answer too large to
   // hold ends the transfer instead.
@@ -88,10 +115,39 @@ struct HttpClient::Session {
     }
     return size * count;
   }
-  // Called before each send of the request, on a new or reused connection.
+  // Every header line of every answer, those of challenges included.
+  static std::size_t readHeader(char* data, std::size_t size, std::size_t count,
+                                void* session) {
+    auto& state = *static_cast<Session*>(session);
+    const std::string_view line(data, size * count);
+    try {
+      state.noteHeader(line);
+    } catch (...) {
+      return 0;
+    }
+    return size * count;
+  }
+  void noteHeader(std::string_view line) {
+    long status = 0;
+    if (statusOf(line, status)) {
+      lastStatus = status;
+      offered.clear();
+      return;
+    }
+    std::string_view scheme;
+    if (challengeOf(line, scheme)) {
+      if (!offered.empty()) offered += ", ";
+      offered.append(scheme.data(), scheme.size());
+    }
+  }
+  // Called before each send of the request, on a new or reused connection:
+  // the first, and another only in answer to a challenge of the one before.
   static int beforeSend(void* session, char*, char*, int, int) {
     auto& state = *static_cast<Session*>(session);
-    return ++state.sends > 1 ? CURL_PREREQFUNC_ABORT : CURL_PREREQFUNC_OK;
+    const bool challenged = state.lastStatus == 401 || state.lastStatus == 407;
+    const bool allowed = ++state.sends == 1 || challenged;
+    state.lastStatus = 0;
+    return allowed ? CURL_PREREQFUNC_OK : CURL_PREREQFUNC_ABORT;
   }
   void header(const char* line) {
     curl_slist* longer = curl_slist_append(headers.get(), line);
@@ -112,22 +168,22 @@ HttpClient::HttpClient(const HttpSettings& settings)
   s.option(CURLOPT_PROTOCOLS_STR, "http,https");
   s.option(CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
   s.option(CURLOPT_POST, 1L);
-  s.handshake = settings.auth == HttpAuthScheme::kNtlm ||
-                settings.auth == HttpAuthScheme::kNegotiate ||
-                settings.auth == HttpAuthScheme::kDigest;
-  if (s.handshake) {
-    s.option(CURLOPT_READFUNCTION, Session::readBody);
-    s.option(CURLOPT_READDATA, &s);
-  } else {
-    s.option(CURLOPT_PREREQFUNCTION, Session::beforeSend);
-    s.option(CURLOPT_PREREQDATA, &s);
-  }
+  // The body goes from memory, with the headers in one write when small;
+  // beforeSend decides whether libcurl may send it again.
+  s.option(CURLOPT_PREREQFUNCTION, Session::beforeSend);
+  s.option(CURLOPT_PREREQDATA, &s);
+  s.option(CURLOPT_HEADERFUNCTION, Session::readHeader);
+  s.option(CURLOPT_HEADERDATA, &s);
   s.option(CURLOPT_WRITEFUNCTION, Session::keepAnswer);
   s.option(CURLOPT_WRITEDATA, &s);
   s.option(CURLOPT_FOLLOWLOCATION, 0L);
   s.option(CURLOPT_NOSIGNAL, 1L);
   s.option(CURLOPT_TIMEOUT, settings.timeoutSeconds);
   s.option(CURLOPT_CONNECTTIMEOUT, settings.timeoutSeconds);
+  if (!settings.caFile.empty()) {
+    s.option(CURLOPT_CAINFO, settings.caFile.c_str());
+    s.option(CURLOPT_CAPATH, static_cast<const char*>(nullptr));
+  }
   s.header("Content-Type: application/xml; charset=utf-8");
   s.header("Expect:");  // send the body at once, never wait for 100
   s.option(CURLOPT_HTTPHEADER, s.headers.get());
@@ -143,18 +199,18 @@ HttpClient::~HttpClient() = default;
 
 HttpAnswer HttpClient::post(const char* body, std::size_t size) {
   Session& s = *session_;
-  s.body = body;
-  s.left = size;
   s.sends = 0;
+  s.lastStatus = 0;
+  s.offered.clear();
   s.answerTooLarge = false;
   s.answer.clear();
   s.error[0] = '\0';
-  if (!s.handshake) s.option(CURLOPT_POSTFIELDS, body);
+  s.option(CURLOPT_POSTFIELDS, body);
   s.option(CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(size));
   const CURLcode status = curl_easy_perform(s.handle.get());
-  if (status == CURLE_SEND_FAIL_REWIND ||
-      (status == CURLE_ABORTED_BY_CALLBACK && s.sends > 1)) {
-    // libcurl wanted to send it again on a new connection.
+  if (status == CURLE_ABORTED_BY_CALLBACK && s.sends > 1) {
+    // libcurl wanted to send it again without a challenge: on a new
+    // connection after the old one broke.
     throw new TOVException(
         "the connection closed before an answer came; the request may have "
         "reached the provider and is not sent again");
@@ -169,6 +225,9 @@ HttpAnswer HttpClient::post(const char* body, std::size_t size) {
   HttpAnswer answer;
   curl_easy_getinfo(s.handle.get(), CURLINFO_RESPONSE_CODE, &answer.status);
   answer.body.swap(s.answer);
+  if (answer.status == 401 || answer.status == 407) {
+    answer.offeredSchemes.swap(s.offered);
+  }
   return answer;
 }
 

@@ -4,10 +4,12 @@
 set -euo pipefail
 
 packages=(cmake make g++ pkg-config libpugixml-dev libexpat1-dev libcurl4-openssl-dev
-  libcpp-httplib-dev)
+  libcpp-httplib-dev libkrb5-dev)
 for option in "$@"; do
   case "$option" in
-    --tests) packages+=(googletest libgtest-dev clang libclang-rt-14-dev) ;;
+    --tests) packages+=(googletest libgtest-dev clang libclang-rt-14-dev openssl
+      apache2 apache2-utils libapache2-mod-auth-gssapi krb5-kdc krb5-admin-server krb5-user
+      winbind) ;;
     --bench) packages+=(libbenchmark-dev libxml2-utils libxml2-dev python3 nginx-light wrk) ;;
     *) echo "setup.sh: unknown option $option" >&2; exit 2 ;;
   esac

@@ -1,0 +1,209 @@
+#!/usr/bin/env python3
+"""Delivery with authentication against real servers: Apache httpd (Basic, Digest, Negotiate over
+a throwaway Kerberos realm, HTTPS), and Samba's NTLM server behind a small front.
+
+    auth_test.py CLIENT_PROGRAM
+"""
+
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+import unittest
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "auth"))
+import servers  # noqa: E402
+from servers import PASSWORD, USER  # noqa: E402
+
+CLIENT = None
+STATE = {}
+
+
+def log_of(count):
+    return "<log>" + "".join(f"<transaction seq='{n}'><set v='{n}'/></transaction>"
+                             for n in range(1, count + 1)) + "</log>"
+
+
+def setUpModule():
+    folder = tempfile.mkdtemp(prefix="kes-auth-")
+    os.chmod(folder, 0o755)
+    STATE["folder"] = folder
+    STATE["outputs"] = []
+    try:
+        STATE["realm"] = servers.Realm(folder).__enter__()
+        STATE["apache"] = servers.Apache(folder, STATE["realm"]).__enter__()
+    except Exception:
+        tearDownModule()
+        raise
+    for count in (7, 63, 503):
+        with open(os.path.join(folder, f"log{count}.xml"), "w") as out:
+            out.write(log_of(count))
+
+
+def tearDownModule():
+    for name in ("apache", "realm"):
+        if name in STATE:
+            STATE.pop(name).__exit__(None, None, None)
+    shutil.rmtree(STATE["folder"], ignore_errors=True)
+
+
+class Run:
+    """One run of the client: its status, console, and the files it wrote."""
+
+    def __init__(self, address, words, transactions=7, env=None):
+        folder = STATE["folder"]
+        files = {name: os.path.join(folder, name) for name in ("trace", "answers", "report.xml")}
+        run_env = dict(STATE["realm"].env, MDPROVIDER_DELIVER=address,
+                       MDPROVIDER_TRACE=files["trace"], MDPROVIDER_RESPONSES=files["answers"],
+                       MDPROVIDER_REPORT=files["report.xml"],
+                       KRB5CCNAME=f"FILE:{folder}/session_ccache")
+        run_env.update(env or {})
+        script = os.path.join(folder, f"log{transactions}.xml")
+        done = subprocess.run([CLIENT, "-t", "AC", "-c", "P", "-s", script] + words,
+                              env=run_env, capture_output=True, text=True, timeout=120,
+                              stdin=subprocess.DEVNULL)
+        self.status, self.out, self.err = done.returncode, done.stdout, done.stderr
+        self.requests = []
+        if os.path.exists(files["trace"]):
+            with open(files["trace"], "rb") as trace:
+                self.requests = trace.read().split(b"\0")[:-1]
+        STATE["outputs"].append(self.out + self.err)
+        for path in files.values():
+            if os.path.exists(path):
+                with open(path, "rb") as written:
+                    STATE["outputs"].append(written.read().decode("utf-8", "replace"))
+                os.remove(path)
+
+    def rejections(self):
+        return re.findall(r"^Rejected by the provider: (.*)$", self.err, re.M)
+
+
+def credentials(scheme, password=PASSWORD, user=USER):
+    return ["-u", user, "-p", password, "-x", scheme]
+
+
+class AuthenticationTest(unittest.TestCase):
+    def expect_accepted_once(self, run, bodies, context):
+        self.assertEqual(run.status, 0, f"{context}: {run.out}{run.err}")
+        self.assertEqual(run.rejections(), [], context)
+        # Every request reached the provider once, in order: none lost, none twice.
+        self.assertEqual(bodies, run.requests, context)
+
+    def test_a_whole_replay_per_scheme_and_host(self):
+        apache = STATE["apache"]
+        for scheme in ("Basic", "Digest", "Negotiate"):
+            for kind in ("keepalive", "two_a_connection", "no_keepalive"):
+                transactions = 63 if kind == "keepalive" else 7
+                run = Run(apache.address(kind, scheme.lower()), credentials(scheme),
+                          transactions)
+                self.expect_accepted_once(run, apache.bodies(), f"{scheme} {kind}")
+                self.assertEqual(len(run.requests), transactions + 3)
+        for mode, close_every in (("connection", 0), ("connection", 2), ("request", 0),
+                                  ("request", 3)):
+            with servers.NtlmFront(STATE["folder"], mode, close_every) as front:
+                run = Run(front.address(), credentials("NTLM"), 63)
+                self.expect_accepted_once(run, front.bodies(), f"NTLM {mode} {close_every}")
+
+    def test_a_stale_digest_nonce_is_renewed(self):
+        apache = STATE["apache"]
+        before = apache.statuses("digest").get("401", 0)
+        run = Run(apache.address("keepalive", "digest"), credentials("Digest"), 503)
+        self.expect_accepted_once(run, apache.bodies(), "Digest 503")
+        # The run outlived several nonces: each was renewed after a 401.
+        self.assertGreaterEqual(apache.statuses("digest").get("401", 0) - before, 3)
+
+    def test_a_wrong_password_is_a_rejection_like_any_other(self):
+        apache = STATE["apache"]
+        expected = ["project create (HTTP 401)", "action execute (HTTP 401)",
+                    "project close (HTTP 401)"]
+        for scheme in ("Basic", "Digest"):
+            run = Run(apache.address("keepalive", scheme.lower()),
+                      credentials(scheme, "wrong-pw"))
+            self.assertEqual(run.status, 1, scheme)
+            self.assertEqual(run.rejections(), expected, scheme)
+            self.assertEqual(apache.bodies(), [], scheme)
+            self.assertEqual(len(run.requests), 3, scheme)
+        with servers.NtlmFront(STATE["folder"], "request") as front:
+            run = Run(front.address(), credentials("NTLM", "wrong-pw"))
+            self.assertEqual(run.rejections(), expected)
+            self.assertEqual(front.bodies(), [])
+            run = Run(front.address(), credentials("NTLM", user="mallory"))
+            self.assertEqual(run.rejections(), expected)
+            self.assertNotIn("The provider asks for", run.err)
+            # A scheme the provider does not offer: said once.
+            run = Run(front.address(), credentials("Basic"))
+            self.assertEqual(run.rejections(), expected)
+            self.assertEqual(run.err.count("The provider asks for NTLM; -x names Basic\n"), 1)
+
+    def test_negotiate_gets_its_own_ticket_or_uses_the_session_s(self):
+        apache = STATE["apache"]
+        address = apache.address("keepalive", "negotiate")
+        session = os.path.join(STATE["folder"], "session_ccache")
+        for words, message in (
+                (credentials("Negotiate", "wrong-pw"),
+                 f'Cannot get a Kerberos ticket for "{USER}@KES.TEST": the password is wrong'),
+                (credentials("Negotiate", user="nobody"),
+                 'Cannot get a Kerberos ticket for "nobody@KES.TEST": the KDC knows no such'),
+                (credentials("Negotiate", ""),
+                 f'No Kerberos ticket for "{USER}@KES.TEST" in the session\'s credential cache')):
+            run = Run(address, words)
+            self.assertEqual(run.status, 1, words)
+            self.assertTrue(run.err.startswith(message), run.err)
+            self.assertTrue(run.err.endswith("\nCould not initialize the client"), run.err)
+            self.assertEqual(run.requests, [])
+            self.assertEqual(apache.bodies(), [])
+        # A ticket of its own leaves the session's cache as it was: absent.
+        self.expect_accepted_once(Run(address, credentials("Negotiate")), apache.bodies(),
+                                  "Negotiate -u -p")
+        self.assertFalse(os.path.exists(session))
+        # No KDC to be reached.
+        run = Run(address, credentials("Negotiate"),
+                  env={"KRB5_CONFIG": os.path.join(STATE["folder"], "no-such-krb5.conf")})
+        self.assertEqual(run.status, 1)
+        self.assertIn(f'Cannot get a Kerberos ticket for "{USER}', run.err)
+        # The session's own ticket, with -u and an empty -p.
+        STATE["realm"].kinit(session)
+        with open(session, "rb") as cache:
+            held = cache.read()
+        self.expect_accepted_once(Run(address, credentials("Negotiate", "")), apache.bodies(),
+                                  "Negotiate from the session")
+        run = Run(address, credentials("Negotiate", "", user="bob"))
+        self.assertIn(f'No Kerberos ticket for "bob@KES.TEST" in the session\'s credential '
+                      f'cache: it holds the tickets of "{USER}@KES.TEST"', run.err)
+        os.remove(session)
+        self.assertTrue(held)
+
+    def test_https_verifies_the_provider(self):
+        apache = STATE["apache"]
+        trusted = {"MDPROVIDER_CA_FILE": apache.ca}
+        self.expect_accepted_once(Run(apache.address("https", "basic"), credentials("Basic"),
+                                      env=trusted), apache.bodies(), "HTTPS trusted")
+        wrong_host = apache.address("https", "basic").replace("localhost", "127.0.0.1")
+        for address, env, reason in (
+                (apache.address("https", "basic"), {"MDPROVIDER_CA_FILE": apache.other_ca},
+                 "SSL certificate problem"),
+                (apache.address("https", "basic"), {}, "SSL certificate problem"),
+                (wrong_host, trusted, "no alternative certificate subject name matches")):
+            run = Run(address, credentials("Basic"), env=env)
+            self.assertEqual(run.status, 1, reason)
+            self.assertRegex(run.out, f"Failed to deliver the request to {re.escape(address)}: "
+                                      f".*{reason}")
+            self.assertEqual(apache.bodies(), [])
+        run = Run(apache.address("https", "basic"), credentials("Basic"),
+                  env={"MDPROVIDER_CA_FILE": "/no/such/ca.pem"})
+        self.assertEqual(run.err, 'Cannot read the CA file MDPROVIDER_CA_FILE="/no/such/ca.pem": '
+                                  "No such file or directory\nCould not initialize the client")
+
+    def test_zz_no_secret_in_any_output(self):
+        # Runs last (by name): it reads what every run before it wrote.
+        self.assertGreater(len(STATE["outputs"]), 20)
+        for output in STATE["outputs"]:
+            for secret in (PASSWORD, "wrong-pw", "Authorization", "Negotiate YII", "NTLM TlRM"):
+                self.assertNotIn(secret, output)
+
+
+if __name__ == "__main__":
+    CLIENT = os.path.abspath(sys.argv.pop(1))
+    unittest.main(verbosity=2)
