@@ -25,6 +25,7 @@ def benchmark_arguments():
     parser.add_argument("build")
     parser.add_argument("data")
     parser.add_argument("--rounds", type=int, default=5)
+    parser.add_argument("--baseline", help="another build of the client to compare the 1M replay with")
     arguments = parser.parse_args()
     os.makedirs(arguments.data, exist_ok=True)
     return arguments

@@ -2,7 +2,9 @@
 # Builds for speed, generates the action logs (once, into bench/data/) and
 # runs the replay benchmark, the per-request benchmark and the delivery
 # benchmark (against a local nginx).
-#   bench/run.sh [ROUNDS]
+#   bench/run.sh [ROUNDS] [BASELINE_CLIENT]
+# BASELINE_CLIENT: another build of the client (an earlier commit, built for
+# speed) that replays the 1M log in the same rounds.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -12,7 +14,9 @@ cmake --build build-bench -j"$(nproc)" >/dev/null
 # Every benchmark runs and prints its figures; the status tells whether all
 # of their targets were met.
 status=0
-python3 bench/run_benchmarks.py build-bench bench/data --rounds "${1:-5}" || status=1
+baseline=()
+[[ -n "${2:-}" ]] && baseline=(--baseline "$2")
+python3 bench/run_benchmarks.py build-bench bench/data --rounds "${1:-5}" "${baseline[@]}" || status=1
 build-bench/bench/request_benchmark --benchmark_min_time=0.5
 python3 bench/delivery_benchmark.py build-bench bench/data --rounds 5 || status=1
 exit $status

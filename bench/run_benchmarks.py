@@ -3,7 +3,10 @@
 
 Runs both in interleaved rounds, and prints for each log the median and minimum wall time, the
 peak resident memory, transactions and megabytes a second, and each ratio against its target.
-Usage: run_benchmarks.py BUILD_DIR DATA_DIR [--rounds N] [--quick]
+With --baseline, another build of the client (an earlier commit) runs the 1M log in the same
+rounds. Once after the rounds, the 1M and 10M logs are replayed with a report and a trace, and
+the 10M log without, for their peak memory.
+Usage: run_benchmarks.py BUILD_DIR DATA_DIR [--rounds N] [--baseline CLIENT]
 """
 
 import os
@@ -24,10 +27,13 @@ LOGS = [
     ("none_1m", 1_000_000, "small", "ascending", 0, ["-b2000000000"]),
     ("report_1m", 1_000_000, "small", "ascending", 0, []),
 ]
+# The replay's memory must not grow with the log.
+PEAK_LIMIT_MIB = 64
 
 
 def generate(build, data, name, count, shape, order, nesting):
-    path = os.path.join(data, f"{name.replace('none_', 'small_').replace('report_', 'small_')}.xml")
+    base = name.replace('none_', 'small_').replace('report_', 'small_')
+    path = os.path.join(data, f"{base}.xml")
     if not os.path.exists(path):
         subprocess.run([os.path.join(build, "bench", "generate_action_log"), str(count), shape,
                         order, str(nesting), path], check=True)
@@ -53,6 +59,7 @@ def main():
                       "libxml2": [],
                       "command": [client, "-t", "AC", "-c", "P", "-s", path] + extra}
 
+    baseline = []
     for round_number in range(arguments.rounds):
         for name, run in runs.items():
             run["client"].append(measure(run["command"], run["env"]))
@@ -62,7 +69,12 @@ def main():
             if name == "small_1m":
                 run["libxml2"].append(measure([os.path.join(arguments.build, "bench",
                                                             "libxml2_replay"), run["path"]]))
+                if arguments.baseline:
+                    baseline.append(measure([arguments.baseline] + run["command"][1:],
+                                            run["env"]))
         print(f"round {round_number + 1} of {arguments.rounds} done", file=sys.stderr)
+
+    peaks = once_for_memory(arguments, client, runs["small_1m"])
 
     def median(samples):
         return statistics.median(wall for wall, _ in samples)
@@ -80,6 +92,12 @@ def main():
 
     print(f"\nlibxml2 replay prototype, small_1m: median "
           f"{median(runs['small_1m']['libxml2']):.3f} s")
+    if baseline:
+        print(f"baseline client {arguments.baseline}, small_1m: median {median(baseline):.3f} s, "
+              f"peak {max(r for _, r in baseline) / 1024:.1f} MiB")
+    print("\nonce, for memory")
+    for label, (wall, rss) in peaks.items():
+        print(f"  {label:<32} {wall:8.1f} s {rss / 1024:8.1f} MiB")
 
     def check(label, value, limit):
         verdict = "ok" if value <= limit else "MISSED"
@@ -92,8 +110,6 @@ def main():
     per_tx_100k = median(runs["small_100k"]["client"]) / runs["small_100k"]["count"]
     results = [
         check("small 1M: client / xmllint", median(small["client"]) / median(small["xmllint"]), 0.9),
-        check("small 1M: client / libxml2 replay prototype",
-              median(small["client"]) / median(small["libxml2"]), 0.45),
         check("medium 100k: client / xmllint",
               median(medium["client"]) / median(medium["xmllint"]), 0.9),
         check("per transaction, 1M / 100k", per_tx_1m / per_tx_100k, 1.2),
@@ -104,17 +120,37 @@ def main():
     report = runs["report_1m"]
     results.append(check("report 1M: time with report / without",
                          median(report["client"]) / median(small["client"]), 1.10))
-    results.append(check("report 1M: peak memory with report - without, MiB",
-                         (max(r for _, r in report["client"]) -
-                          max(r for _, r in small["client"])) / 1024, 64))
+    if baseline:
+        results.append(check("small 1M: client / baseline client",
+                             median(small["client"]) / median(baseline), 1.05))
+    # The prototype's wall time is mostly its kernel faulting in 2 GB: a figure, not a target.
+    print(f"  {'small 1M: client / libxml2 replay prototype':<58} "
+          f"{median(small['client']) / median(small['libxml2']):7.3f}")
     for name, run in runs.items():
-        if name.startswith("report_"):
-            continue
-        size_mib = os.path.getsize(run["path"]) / 2**20
-        peak_mib = max(rss for _, rss in run["client"]) / 1024
-        results.append(check(f"{name} peak memory / (5.5 x file + 16 MiB)",
-                             peak_mib / (5.5 * size_mib + 16), 1.0))
+        results.append(check(f"{name} peak memory, MiB",
+                             max(rss for _, rss in run["client"]) / 1024, PEAK_LIMIT_MIB))
+    for label, (_, rss) in peaks.items():
+        results.append(check(f"{label} peak memory, MiB", rss / 1024, PEAK_LIMIT_MIB))
     sys.exit(0 if all(results) else 1)
+
+
+def once_for_memory(arguments, client, small_1m):
+    """Peak memory of the 1M and 10M replays with a report and a trace, and of the 10M without."""
+    log_10m = generate(arguments.build, arguments.data, "small_10m", 10_000_000, "small",
+                       "ascending", 0)
+    env = {k: v for k, v in os.environ.items() if not k.startswith("MDPROVIDER_")}
+    written = dict(env, MDPROVIDER_REPORT=os.path.abspath(os.path.join(arguments.data, "report.xml")),
+                   MDPROVIDER_TRACE=os.path.abspath(os.path.join(arguments.data, "requests.trace")))
+    peaks = {}
+    for label, path, run_env in [("small_1m with report and trace", small_1m["path"], written),
+                                 ("small_10m", log_10m, env),
+                                 ("small_10m with report and trace", log_10m, written)]:
+        peaks[label] = measure([client, "-t", "AC", "-c", "P", "-s", os.path.abspath(path)],
+                               run_env)
+        for name in ("report.xml", "requests.trace"):
+            if os.path.exists(os.path.join(arguments.data, name)):
+                os.remove(os.path.join(arguments.data, name))
+    return peaks
 
 
 if __name__ == "__main__":
