@@ -7,8 +7,8 @@
 #include <string>
 
 #include "client/md_provider_client.h"
-#include "platform/xml_document.h"
-#include "platform/xml_text_check.h"
+#include "platform/xml/xml_document.h"
+#include "platform/xml/xml_text_check.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <iostream>
 #include <string>
 
-#include "platform/environment.h"
+#include "platform/os/environment.h"
 
 MDProviderClient::MDProviderClient()
     : userName(""),

@@ -7,8 +7,8 @@
 #include "connection/junit_report.h"
 #include "connection/provider_delivery.h"
 #include "connection/run_record.h"
-#include "platform/i18n_string.h"
-#include "platform/output_file.h"
+#include "platform/core/i18n_string.h"
+#include "platform/os/output_file.h"
 
 class TOVIDOM_Document;
 class TOVIDOM_Node;

@@ -1,8 +1,8 @@
 // Requests about the project as a whole: no payload, an action of their own.
 
 #include "client/md_provider_client.h"
-#include "platform/resources.h"
-#include "platform/xml_document.h"
+#include "platform/core/resources.h"
+#include "platform/xml/xml_document.h"
 
 namespace {
 

@@ -5,9 +5,9 @@
 
 #include "client/md_provider_client.h"
 #include "client/request_buffer.h"
-#include "platform/tov_exception.h"
-#include "platform/xml_document.h"
-#include "platform/xml_text_check.h"
+#include "platform/core/tov_exception.h"
+#include "platform/xml/xml_document.h"
+#include "platform/xml/xml_text_check.h"
 
 namespace {
 

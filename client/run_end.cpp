@@ -7,7 +7,7 @@
 
 #include "client/md_provider_client.h"
 #include "connection/junit_report.h"
-#include "platform/host_name.h"
+#include "platform/os/host_name.h"
 
 namespace {
 

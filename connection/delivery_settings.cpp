@@ -6,9 +6,9 @@
 #include "connection/endpoint_settings.h"
 #include "connection/provider_address.h"
 #include "connection/provider_delivery.h"
-#include "platform/environment.h"
-#include "platform/file_reader.h"
-#include "platform/tov_exception.h"
+#include "platform/core/tov_exception.h"
+#include "platform/os/environment.h"
+#include "platform/os/file_reader.h"
 
 namespace {
 

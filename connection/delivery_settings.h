@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "platform/http_client.h"
+#include "platform/http/http_client.h"
 
 struct Credentials;
 

@@ -1,8 +1,8 @@
 #include "connection/endpoint_settings.h"
 
-#include "platform/file_test.h"
-#include "platform/resources.h"
-#include "platform/xml_document.h"
+#include "platform/core/resources.h"
+#include "platform/os/file_test.h"
+#include "platform/xml/xml_document.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/i18n_string.h"
+#include "platform/core/i18n_string.h"
 
 // The provider's address: "http://" host ":" port "/mdprovider" (resource
 // texts), with host and port from "../configuration/mdproviderconf.xml"

@@ -3,9 +3,9 @@
 #include <cstring>
 #include <iostream>
 
-#include "platform/console.h"
-#include "platform/tov_exception.h"
-#include "platform/xml_document.h"
+#include "platform/core/tov_exception.h"
+#include "platform/os/console.h"
+#include "platform/xml/xml_document.h"
 
 void echoExchange(TOVIDOM_Node& request, const char* responseText) {
   TOVIDOM_Document response =

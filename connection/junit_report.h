@@ -4,8 +4,8 @@
 #include <string>
 
 #include "connection/report_text.h"
-#include "platform/atomic_file.h"
-#include "platform/spool_file.h"
+#include "platform/os/atomic_file.h"
+#include "platform/os/spool_file.h"
 
 // What the report says about the run as a whole.
 struct ReportHeader {

@@ -7,7 +7,7 @@
 #include "connection/delivery_settings.h"
 #include "connection/exchange_echo.h"
 #include "connection/provider_address.h"
-#include "platform/tov_exception.h"
+#include "platform/core/tov_exception.h"
 
 bool ProviderDelivery::configure(const Credentials& credentials,
                                  std::string& problem) {

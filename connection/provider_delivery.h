@@ -5,9 +5,9 @@
 #include <optional>
 #include <string>
 
-#include "platform/http_client.h"
-#include "platform/kerberos_login.h"
-#include "platform/output_file.h"
+#include "platform/http/http_client.h"
+#include "platform/http/kerberos_login.h"
+#include "platform/os/output_file.h"
 
 class TOVIDOM_Node;
 

@@ -3,7 +3,7 @@
 #include <charconv>
 #include <cstdint>
 
-#include "platform/xml_text_check.h"
+#include "platform/xml/xml_text_check.h"
 
 std::string ReportText::hidden(std::string text) const {
   if (password_.empty()) return text;

@@ -3,8 +3,8 @@
 #include <iostream>
 #include <memory>
 
-#include "platform/resources.h"
-#include "platform/startup_configuration.h"
+#include "platform/core/resources.h"
+#include "platform/core/startup_configuration.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/i18n_string.h"
+#include "platform/core/i18n_string.h"
 
 // The start-up configuration value under key resource 204, or 162 when
 // `alternate`. A failed lookup writes "Unable to read configuration file"

@@ -3,10 +3,10 @@
 #include <iostream>
 
 #include "client/md_provider_client.h"
-#include "platform/console.h"
-#include "platform/decimal_number.h"
-#include "platform/file_test.h"
-#include "platform/process_exit.h"
+#include "platform/core/decimal_number.h"
+#include "platform/os/console.h"
+#include "platform/os/file_test.h"
+#include "platform/os/process_exit.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <string>
 
-#include "platform/console.h"
+#include "platform/os/console.h"
 
 void moveToProgramDirectory(const char* programPath) {
   if (programPath == nullptr) return;

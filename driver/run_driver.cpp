@@ -5,10 +5,10 @@
 
 #include "client/md_provider_client.h"
 #include "driver/program_directory.h"
-#include "platform/broken_pipe.h"
-#include "platform/i18n_string.h"
-#include "platform/resources.h"
-#include "platform/tov_exception.h"
+#include "platform/core/i18n_string.h"
+#include "platform/core/resources.h"
+#include "platform/core/tov_exception.h"
+#include "platform/os/broken_pipe.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "client/md_provider_client.h"
-#include "platform/process_exit.h"
-#include "platform/tov_exception.h"
+#include "platform/core/tov_exception.h"
+#include "platform/os/process_exit.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <string>
 
 #include "client/md_provider_client.h"
-#include "platform/tov_exception.h"
+#include "platform/core/tov_exception.h"
 
 namespace {
 

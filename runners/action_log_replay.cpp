@@ -7,11 +7,11 @@
 
 #include "client/md_provider_client.h"
 #include "connection/replay_progress.h"
-#include "platform/console.h"
-#include "platform/decimal_number.h"
-#include "platform/tov_exception.h"
-#include "platform/xml_document.h"
-#include "platform/xml_element_stream.h"
+#include "platform/core/decimal_number.h"
+#include "platform/core/tov_exception.h"
+#include "platform/os/console.h"
+#include "platform/xml/xml_document.h"
+#include "platform/xml/xml_element_stream.h"
 
 namespace {
 

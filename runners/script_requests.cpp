@@ -1,7 +1,7 @@
 // Tests MA and XS: one script sent whole as the payload of one request.
 
 #include "client/md_provider_client.h"
-#include "platform/xml_document.h"
+#include "platform/xml/xml_document.h"
 
 bool MDProviderClient::processScriptRequest(const I18NString& type,
                                             const I18NString& action,

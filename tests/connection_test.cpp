@@ -6,8 +6,8 @@
 #include "connection/endpoint_settings.h"
 #include "connection/exchange_echo.h"
 #include "connection/startup_configuration_lookup.h"
-#include "platform/tov_exception.h"
-#include "platform/xml_document.h"
+#include "platform/core/tov_exception.h"
+#include "platform/xml/xml_document.h"
 #include "tests/test_support.h"
 
 namespace {

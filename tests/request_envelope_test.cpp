@@ -2,8 +2,8 @@
 
 #include <sstream>
 
-#include "platform/resources.h"
-#include "platform/xml_document.h"
+#include "platform/core/resources.h"
+#include "platform/xml/xml_document.h"
 #include "tests/client_fixture.h"
 #include "tests/xml_support.h"
 

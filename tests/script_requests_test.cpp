@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "platform/tov_exception.h"
+#include "platform/core/tov_exception.h"
 #include "tests/client_fixture.h"
 
 namespace {

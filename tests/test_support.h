@@ -5,7 +5,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/tov_exception.h"
+#include "platform/core/tov_exception.h"
 
 namespace test_support {
 

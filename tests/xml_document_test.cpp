@@ -1,4 +1,4 @@
-#include "platform/xml_document.h"
+#include "platform/xml/xml_document.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -6,7 +6,7 @@
 #include <memory>
 #include <sstream>
 
-#include "platform/tov_exception.h"
+#include "platform/core/tov_exception.h"
 #include "tests/test_support.h"
 #include "tests/xml_support.h"
 

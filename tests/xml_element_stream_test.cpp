@@ -1,4 +1,4 @@
-#include "platform/xml_element_stream.h"
+#include "platform/xml/xml_element_stream.h"
 
 #include <gtest/gtest.h>
 

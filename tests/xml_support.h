@@ -3,7 +3,7 @@
 #include <sstream>
 #include <string>
 
-#include "platform/xml_document.h"
+#include "platform/xml/xml_document.h"
 
 namespace test_support {
 

@@ -1,4 +1,4 @@
-#include "platform/decimal_number.h"
+#include "platform/core/decimal_number.h"
 
 #include <climits>
 

@@ -1,8 +1,8 @@
-#include "platform/i18n_string.h"
+#include "platform/core/i18n_string.h"
 
 #include <cstring>
 
-#include "platform/tov_exception.h"
+#include "platform/core/tov_exception.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "platform/resources.h"
+#include "platform/core/resources.h"
 
 #include <unordered_map>
 

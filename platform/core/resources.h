@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/i18n_string.h"
+#include "platform/core/i18n_string.h"
 
 // Compiled-in resource texts: request types, actions, address pieces and
 // configuration keys, looked up by their fixed numbers.

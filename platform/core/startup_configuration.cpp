@@ -1,11 +1,11 @@
-#include "platform/startup_configuration.h"
+#include "platform/core/startup_configuration.h"
 
 #include <memory>
 #include <string>
 
-#include "platform/environment.h"
-#include "platform/file_reader.h"
-#include "platform/tov_exception.h"
+#include "platform/core/tov_exception.h"
+#include "platform/os/environment.h"
+#include "platform/os/file_reader.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/i18n_string.h"
+#include "platform/core/i18n_string.h"
 
 enum TOVCFGAPI_ErrorState {
   TOVCFGAPI_OK = 0,

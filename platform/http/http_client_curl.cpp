@@ -5,8 +5,8 @@
 #include <memory>
 #include <string_view>
 
-#include "platform/http_client.h"
-#include "platform/tov_exception.h"
+#include "platform/core/tov_exception.h"
+#include "platform/http/http_client.h"
 
 namespace platform {
 

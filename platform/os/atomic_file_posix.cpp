@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "platform/atomic_file.h"
-#include "platform/descriptor_write.h"
+#include "platform/os/atomic_file.h"
+#include "platform/os/descriptor_write.h"
 
 namespace platform {
 

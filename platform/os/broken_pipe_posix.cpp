@@ -1,6 +1,6 @@
 #include <csignal>
 
-#include "platform/broken_pipe.h"
+#include "platform/os/broken_pipe.h"
 
 namespace platform {
 

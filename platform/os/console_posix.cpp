@@ -3,7 +3,7 @@
 
 #include <cerrno>
 
-#include "platform/console.h"
+#include "platform/os/console.h"
 
 const char kPathSeparator = '/';
 

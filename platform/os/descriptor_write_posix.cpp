@@ -3,7 +3,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "platform/descriptor_write.h"
+#include "platform/os/descriptor_write.h"
 
 namespace platform {
 

@@ -1,6 +1,6 @@
 #include <cstdlib>
 
-#include "platform/environment.h"
+#include "platform/os/environment.h"
 
 namespace platform {
 

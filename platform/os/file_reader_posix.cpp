@@ -6,8 +6,8 @@
 #include <cstring>
 #include <string>
 
-#include "platform/file_reader.h"
-#include "platform/tov_exception.h"
+#include "platform/core/tov_exception.h"
+#include "platform/os/file_reader.h"
 
 namespace platform {
 

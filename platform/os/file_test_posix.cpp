@@ -1,6 +1,6 @@
 #include <sys/stat.h>
 
-#include "platform/file_test.h"
+#include "platform/os/file_test.h"
 
 int KesVrnDir::exists(const I18NString& path, unsigned short mode) {
   struct stat info {};

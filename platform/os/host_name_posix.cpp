@@ -1,6 +1,6 @@
 #include <unistd.h>
 
-#include "platform/host_name.h"
+#include "platform/os/host_name.h"
 
 namespace platform {
 

@@ -4,9 +4,9 @@
 #include <cerrno>
 #include <cstring>
 
-#include "platform/descriptor_write.h"
-#include "platform/output_file.h"
-#include "platform/tov_exception.h"
+#include "platform/core/tov_exception.h"
+#include "platform/os/descriptor_write.h"
+#include "platform/os/output_file.h"
 
 namespace platform {
 

@@ -1,6 +1,6 @@
 // Kept in a file of its own so that a fuzz target can put its own in place.
 
-#include "platform/process_exit.h"
+#include "platform/os/process_exit.h"
 
 #include <cstdlib>
 

@@ -5,9 +5,9 @@
 #include <cstring>
 #include <vector>
 
-#include "platform/atomic_file.h"
-#include "platform/descriptor_write.h"
-#include "platform/spool_file.h"
+#include "platform/os/atomic_file.h"
+#include "platform/os/descriptor_write.h"
+#include "platform/os/spool_file.h"
 
 namespace platform {
 

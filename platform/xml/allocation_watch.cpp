@@ -1,9 +1,9 @@
-#include "platform/allocation_watch.h"
+#include "platform/xml/allocation_watch.h"
 
 #include <cstdlib>
 #include <string>
 
-#include "platform/tov_exception.h"
+#include "platform/core/tov_exception.h"
 
 namespace platform {
 

@@ -1,10 +1,10 @@
-#include "platform/xml_document.h"
+#include "platform/xml/xml_document.h"
 
 #include <cstring>
 
-#include "platform/allocation_watch.h"
-#include "platform/tov_exception.h"
-#include "platform/xml_document_data.h"
+#include "platform/core/tov_exception.h"
+#include "platform/xml/allocation_watch.h"
+#include "platform/xml/xml_document_data.h"
 
 using platform::XmlAccess;
 using platform::XmlDocumentData;

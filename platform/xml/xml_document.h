@@ -4,7 +4,7 @@
 #include <ostream>
 #include <vector>
 
-#include "platform/i18n_string.h"
+#include "platform/core/i18n_string.h"
 
 namespace platform {
 struct XmlDocumentData;

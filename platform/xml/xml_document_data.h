@@ -6,7 +6,7 @@
 #include <pugixml.hpp>
 #include <vector>
 
-#include "platform/xml_document.h"
+#include "platform/xml/xml_document.h"
 
 namespace platform {
 

@@ -1,12 +1,12 @@
-#include "platform/xml_element_stream.h"
+#include "platform/xml/xml_element_stream.h"
 
 #include <string>
 
-#include "platform/file_reader.h"
-#include "platform/tov_exception.h"
-#include "platform/xml_document.h"
-#include "platform/xml_document_data.h"
-#include "platform/xml_file_feed.h"
+#include "platform/core/tov_exception.h"
+#include "platform/os/file_reader.h"
+#include "platform/xml/xml_document.h"
+#include "platform/xml/xml_document_data.h"
+#include "platform/xml/xml_file_feed.h"
 
 namespace platform {
 

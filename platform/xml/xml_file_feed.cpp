@@ -1,9 +1,9 @@
-#include "platform/xml_file_feed.h"
+#include "platform/xml/xml_file_feed.h"
 
 #include <algorithm>
 
-#include "platform/file_reader.h"
-#include "platform/xml_text_check.h"
+#include "platform/os/file_reader.h"
+#include "platform/xml/xml_text_check.h"
 
 namespace platform {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/xml_tree_builder.h"
+#include "platform/xml/xml_tree_builder.h"
 
 namespace platform {
 

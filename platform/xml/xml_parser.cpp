@@ -4,13 +4,13 @@
 #include <memory>
 #include <string>
 
-#include "platform/file_reader.h"
-#include "platform/tov_exception.h"
-#include "platform/xml_document.h"
-#include "platform/xml_document_data.h"
-#include "platform/xml_file_feed.h"
-#include "platform/xml_text_check.h"
-#include "platform/xml_tree_builder.h"
+#include "platform/core/tov_exception.h"
+#include "platform/os/file_reader.h"
+#include "platform/xml/xml_document.h"
+#include "platform/xml/xml_document_data.h"
+#include "platform/xml/xml_file_feed.h"
+#include "platform/xml/xml_text_check.h"
+#include "platform/xml/xml_tree_builder.h"
 
 using platform::XmlAccess;
 using platform::XmlDocumentData;

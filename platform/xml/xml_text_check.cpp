@@ -1,4 +1,4 @@
-#include "platform/xml_text_check.h"
+#include "platform/xml/xml_text_check.h"
 
 #include <cstdio>
 #include <string>

@@ -2,9 +2,9 @@
 
 #include <string>
 
-#include "platform/allocation_watch.h"
-#include "platform/xml_document_data.h"
-#include "platform/xml_tree_builder.h"
+#include "platform/xml/allocation_watch.h"
+#include "platform/xml/xml_document_data.h"
+#include "platform/xml/xml_tree_builder.h"
 
 namespace platform {
 

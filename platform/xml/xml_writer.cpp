@@ -1,8 +1,8 @@
 #include <cstring>
 
-#include "platform/allocation_watch.h"
-#include "platform/xml_document.h"
-#include "platform/xml_document_data.h"
+#include "platform/xml/allocation_watch.h"
+#include "platform/xml/xml_document.h"
+#include "platform/xml/xml_document_data.h"
 
 using platform::XmlAccess;
 
