@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <iostream>
+#include <limits>
 
 #include "platform/core/tov_exception.h"
 #include "platform/os/console.h"
@@ -11,9 +12,14 @@ void echoExchange(TOVIDOM_Node& request, const char* responseText) {
   TOVIDOM_Document response =
       TOVIDOM_DOMImplementation::getInstance()->createDocument();
   TOVIDOM_Parser parser(0);
-  const unsigned long length =
+  const std::size_t length =
       responseText == nullptr ? 0 : std::strlen(responseText);
-  parser->parse(responseText, length, response);
+  // unsigned long is 32 bits on Windows: a larger answer is refused, never
+  // parsed cut short.
+  if (length > std::numeric_limits<unsigned long>::max()) {
+    throw new TOVException("The answer is too large to be read as XML");
+  }
+  parser->parse(responseText, static_cast<unsigned long>(length), response);
 
   std::cout << "\n---->Request:\n";
   TOVIDOM_Helper::write(request, std::cout, nullptr);

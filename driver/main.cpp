@@ -1,3 +1,7 @@
 #include "driver/run_driver.h"
+#include "platform/os/utf8_arguments.h"
 
-int main(int argc, char** argv) { return runClient(argc, argv); }
+int main(int argc, char** argv) {
+  platform::Utf8Arguments arguments(argc, argv);
+  return runClient(arguments.count(), arguments.values());
+}

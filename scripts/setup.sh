@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what the build needs, when it is missing. With --tests also what
-# the tests and fuzz targets need; with --bench what the benchmarks need.
+# the tests and fuzz targets need; with --windows what the Windows build and
+# its tests under wine need; with --bench what the benchmarks need.
 set -euo pipefail
 
 packages=(cmake make g++ pkg-config libpugixml-dev libexpat1-dev libcurl4-openssl-dev
@@ -10,6 +11,7 @@ for option in "$@"; do
     --tests) packages+=(googletest libgtest-dev clang libclang-rt-14-dev openssl
       apache2 apache2-utils libapache2-mod-auth-gssapi krb5-kdc krb5-admin-server krb5-user
       winbind) ;;
+    --windows) packages+=(g++-mingw-w64-x86-64-posix wine wine64 dpkg-dev zip googletest) ;;
     --bench) packages+=(libbenchmark-dev libxml2-utils libxml2-dev python3 nginx-light wrk) ;;
     *) echo "setup.sh: unknown option $option" >&2; exit 2 ;;
   esac

@@ -2,24 +2,33 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <poll.h>
-#include <pty.h>
-#include <signal.h>
-#include <sys/resource.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <chrono>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 
-namespace fs = std::filesystem;
+#ifdef _WIN32
+#include <io.h>
+// The run-time's names for what POSIX calls setenv, dup, dup2 and close.
+#define dup _dup
+#define dup2 _dup2
+#define close _close
+#define open _open
+namespace {
+int setenv(const char* name, const char* value, int) {
+  return _putenv_s(name, value);
+}
+int unsetenv(const char* name) { return _putenv_s(name, ""); }
+}  // namespace
+const char* const test_support::kNullDevice = "NUL";
+#else
+#include <unistd.h>
+const char* const test_support::kNullDevice = "/dev/null";
+#endif
 
-extern char** environ;
+namespace fs = std::filesystem;
 
 namespace test_support {
 
@@ -45,10 +54,18 @@ const char* const kUsageText =
     "\tPress any key to exit ...\n";
 
 TempDir::TempDir() {
-  std::string pattern =
-      (fs::temp_directory_path() / "kes-test-XXXXXX").string();
-  if (::mkdtemp(pattern.data()) == nullptr) std::abort();
-  path_ = pattern;
+  std::random_device random;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const fs::path path =
+        fs::temp_directory_path() / ("kes-test-" + std::to_string(random()));
+    std::error_code failed;
+    if (fs::create_directory(path, failed)) {
+      fs::permissions(path, fs::perms::owner_all, failed);
+      path_ = path.string();
+      return;
+    }
+  }
+  std::abort();
 }
 
 TempDir::~TempDir() {
@@ -105,160 +122,6 @@ ScopedEnv::~ScopedEnv() {
   } else {
     ::unsetenv(name_.c_str());
   }
-}
-
-bool hasFullDevice() {
-  struct stat info {};
-  return ::stat("/dev/full", &info) == 0 && S_ISCHR(info.st_mode);
-}
-
-std::string installProgram(const TempDir& dir) {
-  const fs::path copy = fs::path(dir.path()) / "KesMDProviderClient";
-  fs::copy_file(KES_PROGRAM_PATH, copy, fs::copy_options::overwrite_existing);
-  return copy.string();
-}
-
-namespace {
-
-std::vector<std::string> childEnvironment(const RunOptions& options) {
-  std::vector<std::string> env;
-  for (char** entry = environ; *entry != nullptr; ++entry) {
-    const bool ours = std::strncmp(*entry, "MDPROVIDER_", 11) == 0 ||
-                      std::strncmp(*entry, "NO_PROXY=", 9) == 0 ||
-                      std::strncmp(*entry, "no_proxy=", 9) == 0;
-    if (!ours) env.emplace_back(*entry);
-  }
-  // Requests to the stand-in on loopback never go through a proxy that
-  // the machine may name.
-  env.emplace_back("NO_PROXY=127.0.0.1,localhost");
-  env.emplace_back("no_proxy=127.0.0.1,localhost");
-  for (const auto& [name, value] : options.env)
-    env.push_back(name + "=" + value);
-  return env;
-}
-
-std::vector<char*> pointers(std::vector<std::string>& texts) {
-  std::vector<char*> result;
-  for (std::string& text : texts) result.push_back(text.data());
-  result.push_back(nullptr);
-  return result;
-}
-
-// Enters `path` one component at a time, so that a path longer than the
-// system's limit can still be entered.
-bool changeDirectory(const std::string& path) {
-  if (::chdir(path.c_str()) == 0) return true;
-  if (!path.empty() && path[0] == '/' && ::chdir("/") != 0) return false;
-  std::size_t start = 0;
-  while (start < path.size()) {
-    std::size_t end = path.find('/', start);
-    if (end == std::string::npos) end = path.size();
-    if (end > start && ::chdir(path.substr(start, end - start).c_str()) != 0) {
-      return false;
-    }
-    start = end + 1;
-  }
-  return true;
-}
-
-}  // namespace
-
-RunResult runProgram(const std::string& program, const RunOptions& options) {
-  std::vector<std::string> args;
-  args.push_back(options.argv0.empty() ? program : options.argv0);
-  args.insert(args.end(), options.args.begin(), options.args.end());
-  std::vector<std::string> env = childEnvironment(options);
-  std::vector<char*> argv = pointers(args);
-  std::vector<char*> envp = pointers(env);
-
-  int in[2], out[2], err[2];
-  if (::pipe(in) != 0 || ::pipe(out) != 0) std::abort();
-  // A pseudo-terminal's side for the program, then the side read here.
-  if (options.errorToTerminal
-          ? ::openpty(&err[0], &err[1], nullptr, nullptr, nullptr) != 0
-          : ::pipe(err) != 0) {
-    std::abort();
-  }
-  const pid_t child = ::fork();
-  if (child == 0) {
-    // The program gets the default SIGPIPE, whatever this process set.
-    ::signal(SIGPIPE, SIG_DFL);
-    if (options.addressSpaceMiB > 0) {
-      const rlim_t bytes = static_cast<rlim_t>(options.addressSpaceMiB) << 20;
-      const rlimit limit{bytes, bytes};
-      if (::setrlimit(RLIMIT_AS, &limit) != 0) ::_exit(124);
-    }
-    ::dup2(in[0], 0);
-    if (options.closedOutput) {
-      int unread[2];
-      if (::pipe(unread) != 0 || ::dup2(unread[1], 1) < 0) ::_exit(125);
-      ::close(unread[0]);
-      ::close(unread[1]);
-    } else if (options.outputFile.empty()) {
-      ::dup2(out[1], 1);
-    } else {
-      const int fd =
-          ::open(options.outputFile.c_str(), O_WRONLY | O_CREAT, 0600);
-      if (fd < 0 || ::dup2(fd, 1) < 0) ::_exit(125);
-      ::close(fd);
-    }
-    ::dup2(err[1], 2);
-    for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]}) ::close(fd);
-    if (!options.workingDir.empty() && !changeDirectory(options.workingDir)) {
-      ::_exit(126);
-    }
-    ::execve(program.c_str(), argv.data(), envp.data());
-    ::_exit(127);
-  }
-  ::close(in[0]);
-  ::close(out[1]);
-  ::close(err[1]);
-  ::signal(SIGPIPE, SIG_IGN);
-  if (!options.input.empty()) {
-    [[maybe_unused]] const ssize_t put =
-        ::write(in[1], options.input.data(), options.input.size());
-  }
-  if (!options.holdInput) ::close(in[1]);
-
-  RunResult result;
-  const auto deadline = std::chrono::steady_clock::now() +
-                        std::chrono::seconds(options.timeoutSeconds);
-  pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
-  std::string* sinks[2] = {&result.out, &result.err};
-  int open = 2;
-  while (open > 0) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-        deadline - std::chrono::steady_clock::now());
-    if (left.count() <= 0) {
-      result.timedOut = true;
-      ::kill(child, SIGKILL);
-      break;
-    }
-    if (::poll(fds, 2, static_cast<int>(left.count())) < 0) continue;
-    for (int i = 0; i < 2; ++i) {
-      if (fds[i].fd < 0 || fds[i].revents == 0) continue;
-      char chunk[65536];
-      const ssize_t got = ::read(fds[i].fd, chunk, sizeof chunk);
-      if (got > 0) {
-        sinks[i]->append(chunk, static_cast<std::size_t>(got));
-      } else {
-        ::close(fds[i].fd);
-        fds[i].fd = -1;
-        --open;
-      }
-    }
-  }
-  for (const pollfd& fd : fds) {
-    if (fd.fd >= 0) ::close(fd.fd);
-  }
-  int status = 0;
-  rusage usage{};
-  ::wait4(child, &status, 0, &usage);
-  result.maxRssKiB = usage.ru_maxrss;
-  if (options.holdInput) ::close(in[1]);
-  if (WIFEXITED(status)) result.status = WEXITSTATUS(status);
-  if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
-  return result;
 }
 
 }  // namespace test_support

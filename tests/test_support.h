@@ -92,6 +92,9 @@ RunResult runProgram(const std::string& program, const RunOptions& options);
 // Whether /dev/full is here, the device on which every write fails.
 bool hasFullDevice();
 
+// The device that reads as empty: /dev/null, or NUL on Windows.
+extern const char* const kNullDevice;
+
 // The usage text, as testers' scripts expect it.
 extern const char* const kUsageText;
 

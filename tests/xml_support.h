@@ -14,7 +14,8 @@ inline TOVIDOM_Document newDocument() {
 // A document parsed from text in memory.
 inline TOVIDOM_Document parseText(const std::string& text) {
   TOVIDOM_Document document = newDocument();
-  TOVIDOM_Parser(0).parse(text.data(), text.size(), document);
+  TOVIDOM_Parser(0).parse(text.data(), static_cast<unsigned long>(text.size()),
+                          document);
   return document;
 }
 

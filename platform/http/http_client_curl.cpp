@@ -190,7 +190,11 @@ HttpClient::HttpClient(const HttpSettings& settings)
   if (settings.auth != HttpAuthScheme::kNone) {
     // One scheme alone: Basic then goes with the first request.
     s.option(CURLOPT_HTTPAUTH, curlAuth(settings.auth));
-    s.option(CURLOPT_USERNAME, settings.user.c_str());
+    // Negotiate without a password presents the session's own ticket,
+    // which a user name would make Windows' SSPI look past.
+    const bool sessionTicket = settings.auth == HttpAuthScheme::kNegotiate &&
+                               settings.password.empty();
+    s.option(CURLOPT_USERNAME, sessionTicket ? "" : settings.user.c_str());
     s.option(CURLOPT_PASSWORD, settings.password.c_str());
   }
 }

@@ -88,18 +88,4 @@ bool isReadableFile(const std::string& path, std::string& reason) {
   return reason.empty();
 }
 
-FileContent readRegularFile(const char* path) {
-  RegularFileStream file(path);
-  FileContent content;
-  content.data.reset(static_cast<char*>(std::malloc(file.size() + 1)));
-  if (!content.data) failToOpen(path, "out of memory");
-  std::size_t got = 0;
-  while ((got = file.read(content.data.get() + content.size,
-                          file.size() - content.size)) > 0) {
-    content.size += got;
-  }
-  content.data.get()[content.size] = '\0';
-  return content;
-}
-
 }  // namespace platform

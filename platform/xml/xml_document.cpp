@@ -176,7 +176,9 @@ TOVIDOM_NodeList platform::XmlAccess::makeList(
 }
 
 unsigned long TOVIDOM_NodeList::getLength() const {
-  return items_ ? items_->nodes.size() : 0;
+  // unsigned long is 32 bits on Windows: no list holds 4G nodes there,
+  // since each costs far more than a byte of memory.
+  return items_ ? static_cast<unsigned long>(items_->nodes.size()) : 0;
 }
 
 TOVIDOM_Node TOVIDOM_NodeList::item(unsigned long index) const {

@@ -1,27 +1,20 @@
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
+#include "platform/os/output_file.h"
 
 #include "platform/core/tov_exception.h"
-#include "platform/os/descriptor_write.h"
-#include "platform/os/output_file.h"
+#include "platform/os/descriptor_calls.h"
 
 namespace platform {
 
 OutputFile::~OutputFile() {
-  if (fd_ >= 0) ::close(fd_);
+  std::string ignored;
+  if (fd_ >= 0) closeFile(fd_, ignored);
 }
 
 bool OutputFile::open(const std::string& path, std::string& reason) {
-  const int fd =
-      ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) {
-    reason = std::strerror(errno);
-    return false;
-  }
-  if (fd_ >= 0) ::close(fd_);
+  const int fd = createFile(path, reason);
+  if (fd < 0) return false;
+  std::string ignored;
+  if (fd_ >= 0) closeFile(fd_, ignored);
   fd_ = fd;
   path_ = path;
   return true;

@@ -1,30 +1,21 @@
-#include <fcntl.h>
-#include <unistd.h>
+#include "platform/os/spool_file.h"
 
-#include <cerrno>
-#include <cstring>
 #include <vector>
 
 #include "platform/os/atomic_file.h"
-#include "platform/os/descriptor_write.h"
-#include "platform/os/spool_file.h"
+#include "platform/os/descriptor_calls.h"
 
 namespace platform {
 
 SpoolFile::~SpoolFile() {
-  if (fd_ >= 0) ::close(fd_);
+  std::string ignored;
+  if (fd_ >= 0) closeFile(fd_, ignored);
 }
 
 bool SpoolFile::open(const std::string& path, std::string& reason) {
   std::string name = path + ".cases-XXXXXX";
-  const int fd = ::mkostemp(name.data(), O_CLOEXEC);
-  if (fd < 0) {
-    reason = std::strerror(errno);
-    return false;
-  }
-  ::unlink(name.c_str());
-  fd_ = fd;
-  return true;
+  fd_ = createUniqueFile(name, true, reason);
+  return fd_ >= 0;
 }
 
 bool SpoolFile::append(const char* data, std::size_t size,
@@ -37,11 +28,10 @@ bool SpoolFile::append(const char* data, std::size_t size,
 bool SpoolFile::copyTo(AtomicFile& out, std::string& reason) const {
   std::vector<char> piece(1 << 16);
   for (std::size_t at = 0; at < size_;) {
-    const ssize_t got =
-        ::pread(fd_, piece.data(), piece.size(), static_cast<off_t>(at));
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) {
-      reason = got < 0 ? std::strerror(errno) : "the cases file ended early";
+    const long long got = readAt(fd_, at, piece.data(), piece.size(), reason);
+    if (got < 0) return false;
+    if (got == 0) {
+      reason = "the cases file ended early";
       return false;
     }
     if (!out.append(piece.data(), static_cast<std::size_t>(got), reason)) {

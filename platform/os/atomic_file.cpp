@@ -1,13 +1,6 @@
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-
 #include "platform/os/atomic_file.h"
-#include "platform/os/descriptor_write.h"
+
+#include "platform/os/descriptor_calls.h"
 
 namespace platform {
 
@@ -15,25 +8,21 @@ AtomicFile::~AtomicFile() { discard(); }
 
 void AtomicFile::discard() {
   if (fd_ < 0) return;
-  ::close(fd_);
-  ::unlink(temporary_.c_str());
+  std::string ignored;
+  closeFile(fd_, ignored);
+  removeFile(temporary_);
   fd_ = -1;
 }
 
 bool AtomicFile::open(const std::string& path, std::string& reason) {
   discard();
-  struct stat info {};
-  if (::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
+  if (isOtherThanRegularFile(path)) {
     reason = "not a regular file";
     return false;
   }
   std::string temporary = path + ".tmp-XXXXXX";
-  const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
-  if (fd < 0) {
-    reason = std::strerror(errno);
-    return false;
-  }
-  ::fchmod(fd, 0644);
+  const int fd = createUniqueFile(temporary, false, reason);
+  if (fd < 0) return false;
   fd_ = fd;
   path_ = path;
   temporary_ = temporary;
@@ -46,14 +35,12 @@ bool AtomicFile::append(const char* data, std::size_t size,
 }
 
 bool AtomicFile::commit(std::string& reason) {
-  if (::close(fd_) != 0 ||
-      std::rename(temporary_.c_str(), path_.c_str()) != 0) {
-    reason = std::strerror(errno);
-    ::unlink(temporary_.c_str());
-    fd_ = -1;
+  const int fd = fd_;
+  fd_ = -1;
+  if (!closeFile(fd, reason) || !replaceFile(temporary_, path_, reason)) {
+    removeFile(temporary_);
     return false;
   }
-  fd_ = -1;
   return true;
 }
 
