@@ -31,9 +31,31 @@ bool hasFullDevice() {
   return ::stat("/dev/full", &info) == 0 && S_ISCHR(info.st_mode);
 }
 
+namespace {
+
+// The Windows program, when KES_WINDOWS_PROGRAM names it: it is then run
+// under wine in place of the Linux one.
+std::string windowsProgram() {
+  const char* named = std::getenv("KES_WINDOWS_PROGRAM");
+  return named == nullptr ? std::string() : named;
+}
+
+// Console lines as Windows writes them, CR LF, read as the Linux ones.
+void removeCarriageReturns(std::string& text) {
+  std::string::size_type at = 0;
+  while ((at = text.find("\r\n", at)) != std::string::npos) text.erase(at, 1);
+}
+
+}  // namespace
+
+bool underWine() { return !windowsProgram().empty(); }
+
 std::string installProgram(const TempDir& dir) {
-  const fs::path copy = fs::path(dir.path()) / "KesMDProviderClient";
-  fs::copy_file(KES_PROGRAM_PATH, copy, fs::copy_options::overwrite_existing);
+  const bool windows = underWine();
+  const fs::path copy = fs::path(dir.path()) / (windows ? "KesMDProviderClient.exe"
+                                                        : "KesMDProviderClient");
+  fs::copy_file(windows ? windowsProgram() : std::string(KES_PROGRAM_PATH), copy,
+                fs::copy_options::overwrite_existing);
   return copy.string();
 }
 
@@ -86,7 +108,23 @@ RunResult runProgram(const std::string& program, const RunOptions& options) {
   std::vector<std::string> args;
   args.push_back(options.argv0.empty() ? program : options.argv0);
   args.insert(args.end(), options.args.begin(), options.args.end());
+  std::string executable = program;
   std::vector<std::string> env = childEnvironment(options);
+  if (underWine()) {
+    executable = "/usr/lib/wine/wine64";
+    const std::string& typed = options.argv0;
+    if (!typed.empty() && typed.find('/') == std::string::npos) {
+      // A bare name, as a tester types it at the prompt: the command
+      // interpreter finds it on the path, which wine takes from WINEPATH.
+      args.front() = typed;
+      args.insert(args.begin(), {executable, "cmd.exe", "/c"});
+      env.push_back("WINEPATH=" + fs::path(program).parent_path().string());
+    } else {
+      // wine gives the program its own Windows path as argv[0].
+      args.front() = program;
+      args.insert(args.begin(), executable);
+    }
+  }
   std::vector<char*> argv = pointers(args);
   std::vector<char*> envp = pointers(env);
 
@@ -126,7 +164,7 @@ RunResult runProgram(const std::string& program, const RunOptions& options) {
     if (!options.workingDir.empty() && !changeDirectory(options.workingDir)) {
       ::_exit(126);
     }
-    ::execve(program.c_str(), argv.data(), envp.data());
+    ::execve(executable.c_str(), argv.data(), envp.data());
     ::_exit(127);
   }
   ::close(in[0]);
@@ -176,6 +214,10 @@ RunResult runProgram(const std::string& program, const RunOptions& options) {
   result.maxRssKiB = usage.ru_maxrss;
   if (options.holdInput) ::close(in[1]);
   if (WIFEXITED(status)) result.status = WEXITSTATUS(status);
+  if (underWine()) {
+    removeCarriageReturns(result.out);
+    removeCarriageReturns(result.err);
+  }
   if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
   return result;
 }

@@ -221,11 +221,21 @@ TEST_F(ReportTest, ProgressShowsOnATerminalAndNowhereElse) {
   dir.write("long.xml", log + "</log>");
   // A pause mid-way, so that the line is drawn at least once.
   StandInProvider provider(dir.path(), {"--delay", "700:300"});
+  RunOptions piped;
+  piped.env.emplace_back("MDPROVIDER_DELIVER", provider.address());
+  const RunResult quiet = run({"-t", "AC", "-c", "P", "-s", "long.xml"}, piped);
+  EXPECT_EQ(quiet.status, 0);
+  EXPECT_EQ(quiet.err.rfind("Delivered 1503 requests", 0), 0u) << quiet.err;
+  EXPECT_EQ(std::count(quiet.err.begin(), quiet.err.end(), '\n'), 1);
+
+  if (test_support::underWine()) {
+    GTEST_SKIP() << "wine redraws a pseudo-terminal's output with escape codes";
+  }
   RunOptions terminal;
   terminal.env.emplace_back("MDPROVIDER_DELIVER", provider.address());
   terminal.errorToTerminal = true;
   const RunResult shown =
-      run({"-t", "AC", "-c", "P", "-s", "long.xml"}, terminal);
+      run({"-t", "AC", "-m", "P", "-s", "long.xml"}, terminal);
   EXPECT_EQ(shown.status, 0);
   EXPECT_TRUE(std::regex_search(
       shown.err, std::regex("\r[0-9]+ of 1500 transactions \\([0-9]+%\\), "
@@ -235,13 +245,6 @@ TEST_F(ReportTest, ProgressShowsOnATerminalAndNowhereElse) {
   EXPECT_NE(shown.err.find("\r\x1b[KDelivered 1503 requests"),
             std::string::npos)
       << shown.err;
-
-  RunOptions piped;
-  piped.env.emplace_back("MDPROVIDER_DELIVER", provider.address());
-  const RunResult quiet = run({"-t", "AC", "-m", "P", "-s", "long.xml"}, piped);
-  EXPECT_EQ(quiet.status, 0);
-  EXPECT_EQ(quiet.err.rfind("Delivered 1503 requests", 0), 0u) << quiet.err;
-  EXPECT_EQ(std::count(quiet.err.begin(), quiet.err.end(), '\n'), 1);
 }
 
 }  // namespace

@@ -81,6 +81,10 @@ struct RunOptions {
   std::string argv0;  // empty: the program path
 };
 
+// Whether the program under test is the Windows one, run under wine
+// (KES_WINDOWS_PROGRAM names it); its console lines are read without CR.
+bool underWine();
+
 // Copies the built program into `dir`; returns the copy's path.
 std::string installProgram(const TempDir& dir);
 

@@ -55,10 +55,13 @@ int _getch() {
 
 namespace platform {
 
-// A console, not whatever _isatty says yes to (NUL among them).
+// A console, not whatever _isatty says yes to (NUL among them), and one
+// that redraws a line as a terminal does, which the progress line needs.
 bool standardErrorIsTerminal() {
+  const HANDLE error = GetStdHandle(STD_ERROR_HANDLE);
   DWORD mode = 0;
-  return GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
+  return GetConsoleMode(error, &mode) &&
+         SetConsoleMode(error, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING);
 }
 
 }  // namespace platform

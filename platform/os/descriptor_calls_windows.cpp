@@ -25,6 +25,13 @@ constexpr int kWriting = _O_BINARY | _O_NOINHERIT;
 }  // namespace
 
 int createFile(const std::string& path, std::string& reason) {
+  // Windows says "Permission denied" for a folder: said as elsewhere.
+  const DWORD attributes = GetFileAttributesW(wideFromUtf8(path).c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES &&
+      (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    errno = EISDIR;
+    return failed(reason);
+  }
   const int fd = ::_wopen(wideFromUtf8(path).c_str(),
                           _O_WRONLY | _O_CREAT | _O_TRUNC | kWriting,
                           _S_IREAD | _S_IWRITE);
