@@ -1,5 +1,6 @@
 // Runs the built program as a tester would, from the Linux test harness:
-// its status, its console and its memory, with a time-out.
+// its status, its console and its memory, with a time-out. Also the other
+// helpers that only POSIX has (standard input from a file, /dev/full).
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -52,10 +53,11 @@ bool underWine() { return !windowsProgram().empty(); }
 
 std::string installProgram(const TempDir& dir) {
   const bool windows = underWine();
-  const fs::path copy = fs::path(dir.path()) / (windows ? "KesMDProviderClient.exe"
-                                                        : "KesMDProviderClient");
-  fs::copy_file(windows ? windowsProgram() : std::string(KES_PROGRAM_PATH), copy,
-                fs::copy_options::overwrite_existing);
+  const fs::path copy =
+      fs::path(dir.path()) /
+      (windows ? "KesMDProviderClient.exe" : "KesMDProviderClient");
+  fs::copy_file(windows ? windowsProgram() : std::string(KES_PROGRAM_PATH),
+                copy, fs::copy_options::overwrite_existing);
   return copy.string();
 }
 
@@ -220,6 +222,17 @@ RunResult runProgram(const std::string& program, const RunOptions& options) {
   }
   if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
   return result;
+}
+
+ScopedStdin::ScopedStdin(const std::string& file) : saved_(::dup(0)) {
+  const int fd = ::open(file.c_str(), O_RDONLY);
+  if (fd < 0 || ::dup2(fd, 0) < 0) std::abort();
+  ::close(fd);
+}
+
+ScopedStdin::~ScopedStdin() {
+  ::dup2(saved_, 0);
+  ::close(saved_);
 }
 
 }  // namespace test_support

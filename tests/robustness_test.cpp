@@ -146,9 +146,11 @@ TEST_F(RobustnessTest, StartedThroughALinkOrFromAVeryLongPath) {
 // Past the 260 characters of old Windows paths, the program still moves
 // into its own folder.
 TEST_F(RobustnessTest, LongProgramFoldersWorkOnWindows) {
-  if (!test_support::underWine()) GTEST_SKIP() << "a test of the Windows program";
+  if (!test_support::underWine())
+    GTEST_SKIP() << "a test of the Windows program";
   std::string deep = dir.path();
-  for (int i = 0; i < 4; ++i) deep += "/" + std::string(120, static_cast<char>('a' + i));
+  for (int i = 0; i < 4; ++i)
+    deep += "/" + std::string(120, static_cast<char>('a' + i));
   std::filesystem::create_directories(deep);
   std::filesystem::copy_file(program, deep + "/KesMDProviderClient.exe");
   std::ofstream(deep + "/log.xml") << "<transaction seq='7'/>";
@@ -281,7 +283,8 @@ TEST_F(RobustnessTest, ALogLargerThanItsMemoryIsReplayedTheSame) {
   GTEST_SKIP() << "the sanitizers reserve more address space than any limit";
 #endif
   if (test_support::underWine()) {
-    GTEST_SKIP() << "a limit on wine's own address space is none on the program";
+    GTEST_SKIP()
+        << "a limit on wine's own address space is none on the program";
   }
   std::string log = "<log>";
   long count = 0;
@@ -372,7 +375,8 @@ TEST_F(RobustnessTest, RequestsCarryOnlyWhatXmlCan) {
       {"\xff\xfe", "The project name is not valid UTF-8"},
       {"\xed\xa0\x80", "The project name is not valid UTF-8"}};
   for (const auto& [name, message] : refused) {
-    if (test_support::underWine() && message.find("UTF-8") != std::string::npos) {
+    if (test_support::underWine() &&
+        message.find("UTF-8") != std::string::npos) {
       continue;  // Windows words are UTF-16: such bytes arrive as U+FFFD
     }
     RunOptions traced;
@@ -398,7 +402,8 @@ TEST_F(RobustnessTest, MemoryPressureNeverSendsAPartialPayload) {
   GTEST_SKIP() << "the sanitizers reserve more address space than any limit";
 #endif
   if (test_support::underWine()) {
-    GTEST_SKIP() << "a limit on wine's own address space is none on the program";
+    GTEST_SKIP()
+        << "a limit on wine's own address space is none on the program";
   }
   constexpr long kPayload = 36'000'000;
   std::string log = "<log><transaction seq='1'>";

@@ -1,6 +1,5 @@
 #include "tests/test_support.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -9,22 +8,26 @@
 #include <random>
 #include <sstream>
 
-#ifdef _WIN32
-#include <io.h>
-// The run-time's names for what POSIX calls setenv, dup, dup2 and close.
-#define dup _dup
-#define dup2 _dup2
-#define close _close
-#define open _open
 namespace {
-int setenv(const char* name, const char* value, int) {
-  return _putenv_s(name, value);
+
+// The run-time's own names for setting the environment.
+#ifdef _WIN32
+void setVariable(const char* name, const char* value) {
+  _putenv_s(name, value);
 }
-int unsetenv(const char* name) { return _putenv_s(name, ""); }
+void removeVariable(const char* name) { _putenv_s(name, ""); }
+#else
+void setVariable(const char* name, const char* value) {
+  ::setenv(name, value, 1);
+}
+void removeVariable(const char* name) { ::unsetenv(name); }
+#endif
+
 }  // namespace
+
+#ifdef _WIN32
 const char* const test_support::kNullDevice = "NUL";
 #else
-#include <unistd.h>
 const char* const test_support::kNullDevice = "/dev/null";
 #endif
 
@@ -113,14 +116,14 @@ ScopedEnv::ScopedEnv(const char* name, const std::string& value) : name_(name) {
     hadValue_ = true;
     oldValue_ = old;
   }
-  ::setenv(name, value.c_str(), 1);
+  setVariable(name, value.c_str());
 }
 
 ScopedEnv::~ScopedEnv() {
   if (hadValue_) {
-    ::setenv(name_.c_str(), oldValue_.c_str(), 1);
+    setVariable(name_.c_str(), oldValue_.c_str());
   } else {
-    ::unsetenv(name_.c_str());
+    removeVariable(name_.c_str());
   }
 }
 
@@ -136,17 +139,6 @@ ScopedWorkingDir::ScopedWorkingDir(const std::string& dir)
 ScopedWorkingDir::~ScopedWorkingDir() {
   std::error_code ignored;
   fs::current_path(previous_, ignored);
-}
-
-ScopedStdin::ScopedStdin(const std::string& file) : saved_(::dup(0)) {
-  const int fd = ::open(file.c_str(), O_RDONLY);
-  if (fd < 0 || ::dup2(fd, 0) < 0) std::abort();
-  ::close(fd);
-}
-
-ScopedStdin::~ScopedStdin() {
-  ::dup2(saved_, 0);
-  ::close(saved_);
 }
 
 }  // namespace test_support

@@ -10,9 +10,8 @@ folder of its own, and stopped on every way out (they are context managers).
 - NtlmFront: tests/auth/ntlm_front.py.
 """
 
+import hashlib
 import os
-import shutil
-import signal
 import socket
 import subprocess
 import sys
@@ -54,6 +53,16 @@ def stop(process):
     for stream in (process.stdin, process.stdout, process.stderr) if process else ():
         if stream:
             stream.close()
+
+
+def take_bodies(path):
+    """The bodies a provider recorded in `path`, each ended by a NUL, in order; then forgets them."""
+    if not os.path.exists(path):
+        return []
+    with open(path, "rb") as got:
+        bodies = got.read().split(b"\0")[:-1]
+    os.remove(path)
+    return bodies
 
 
 def run(command, env=None, stdin=None):
@@ -161,7 +170,6 @@ class Apache:
         run(["htpasswd", "-cb", os.path.join(self.folder, "basic.users"), USER, PASSWORD])
         digest_users = os.path.join(self.folder, "digest.users")
         with open(digest_users, "w") as out:
-            import hashlib
             hashed = hashlib.md5(f"{USER}:mdprovider:{PASSWORD}".encode()).hexdigest()
             out.write(f"{USER}:mdprovider:{hashed}\n")
         self.make_certificates()
@@ -277,13 +285,7 @@ MaxRequestWorkers 8
         return f"{scheme}://localhost:{self.ports[kind]}/{path}"
 
     def bodies(self):
-        """The bodies the provider was given, in order, and forgets them."""
-        if not os.path.exists(self.body_file):
-            return []
-        with open(self.body_file, "rb") as got:
-            bodies = got.read().split(b"\0")[:-1]
-        os.remove(self.body_file)
-        return bodies
+        return take_bodies(self.body_file)
 
 
 class NtlmFront:
@@ -313,9 +315,4 @@ class NtlmFront:
         return f"http://127.0.0.1:{self.port}/mdprovider"
 
     def bodies(self):
-        if not os.path.exists(self.body_file):
-            return []
-        with open(self.body_file, "rb") as got:
-            bodies = got.read().split(b"\0")[:-1]
-        os.remove(self.body_file)
-        return bodies
+        return take_bodies(self.body_file)
