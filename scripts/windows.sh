@@ -103,7 +103,7 @@ echo "== Windows: tests under wine"
 # One prefix a build, kept alive by a persistent server for the whole run.
 export WINEPREFIX=$out/wine-prefix WINEDEBUG=-all
 mkdir -p "$WINEPREFIX"
-wineserver -p
+wineserver -p 2>/dev/null || true  # one may run already
 # The prefix's services start with its first program and live as long as
 # the server: started here, they hold no pipe of ctest's, which would wait
 # for them.
