@@ -34,6 +34,18 @@ void expectCleanEnd(const RunResult& result, const std::string& context) {
   }
 }
 
+// Why no address-space limit can be put on the program here; empty when
+// one can.
+std::string whyNoAddressSpaceLimit() {
+#ifdef KES_SANITIZED
+  return "the sanitizers reserve more address space than any limit";
+#endif
+  if (test_support::underWine()) {
+    return "a limit on wine's own address space is none on the program";
+  }
+  return "";
+}
+
 class RobustnessTest : public ::testing::Test {
  protected:
   RobustnessTest() : program(test_support::installProgram(dir)) {}
@@ -279,13 +291,8 @@ TEST_F(RobustnessTest, HugeAttributesRunWithinMemoryProportionalToTheInput) {
 // than the memory it is given goes through, and sends what it sends with
 // all the memory it wants.
 TEST_F(RobustnessTest, ALogLargerThanItsMemoryIsReplayedTheSame) {
-#ifdef KES_SANITIZED
-  GTEST_SKIP() << "the sanitizers reserve more address space than any limit";
-#endif
-  if (test_support::underWine()) {
-    GTEST_SKIP()
-        << "a limit on wine's own address space is none on the program";
-  }
+  const std::string unlimited = whyNoAddressSpaceLimit();
+  if (!unlimited.empty()) GTEST_SKIP() << unlimited;
   std::string log = "<log>";
   long count = 0;
   for (; log.size() < 50'000'000; ++count) {
@@ -398,13 +405,8 @@ TEST_F(RobustnessTest, RequestsCarryOnlyWhatXmlCan) {
 // payload is 36 MB in many small elements, so that the limits reach the
 // parse, the copies and the writing of the request in turn.
 TEST_F(RobustnessTest, MemoryPressureNeverSendsAPartialPayload) {
-#ifdef KES_SANITIZED
-  GTEST_SKIP() << "the sanitizers reserve more address space than any limit";
-#endif
-  if (test_support::underWine()) {
-    GTEST_SKIP()
-        << "a limit on wine's own address space is none on the program";
-  }
+  const std::string unlimited = whyNoAddressSpaceLimit();
+  if (!unlimited.empty()) GTEST_SKIP() << unlimited;
   constexpr long kPayload = 36'000'000;
   std::string log = "<log><transaction seq='1'>";
   // No text of an envelope holds a 'z'.
