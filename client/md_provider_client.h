@@ -89,7 +89,8 @@ class MDProviderClient {
   platform::OutputFile requestTrace;
   // The provider the requests go to, when delivery is switched on.
   ProviderDelivery delivery;
-  // Every request's outcome, kept only when a report is asked for.
+  // When a report is asked for: the request in hand, and the report that
+  // takes each request's testcase as it ends.
   RunRecord runRecord;
   JUnitReport report;
   std::chrono::steady_clock::time_point startedAt;
