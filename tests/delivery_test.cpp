@@ -175,13 +175,14 @@ TEST_F(DeliveryTest, RejectionsKeepTheRunsCourseAndFailTheStatus) {
 
 TEST_F(DeliveryTest, ALogThatChangesWhileItIsReplayedEndsTheRun) {
   // Larger than one piece of reading, so that the replay reads on after the
-  // change.
+  // change. The change comes while the first transaction waits for its
+  // answer, well after the first reading, even for a slow start under wine.
   std::string log = "<log>";
   while (log.size() < 1'000'000) log += "<transaction seq='1'/>";
   dir.write("log.xml", log + "</log>");
-  StandInProvider provider(dir.path(), {"--delay", "2:2000"});
+  StandInProvider provider(dir.path(), {"--delay", "2:3000"});
   std::thread rewrite([&] {
-    std::this_thread::sleep_for(std::chrono::milliseconds(700));
+    std::this_thread::sleep_for(std::chrono::milliseconds(1200));
     std::ofstream(dir.path() + "/log.xml", std::ios::app) << "<!-- -->";
   });
   const RunResult result =
