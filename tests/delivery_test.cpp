@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -175,18 +176,26 @@ TEST_F(DeliveryTest, RejectionsKeepTheRunsCourseAndFailTheStatus) {
 
 TEST_F(DeliveryTest, ALogThatChangesWhileItIsReplayedEndsTheRun) {
   // Larger than one piece of reading, so that the replay reads on after the
-  // change. The change comes while the first transaction waits for its
-  // answer, well after the first reading, even for a slow start under wine.
+  // change; large transactions, so that few are sent before the next piece.
+  // The change comes once the provider holds the first transaction and keeps
+  // its answer back: a timer would race a slow start under wine.
+  const std::string transaction = "<transaction seq='1'><data>" +
+                                  std::string(20'000, 'x') +
+                                  "</data></transaction>";
   std::string log = "<log>";
-  while (log.size() < 1'000'000) log += "<transaction seq='1'/>";
+  while (log.size() < 1'000'000) log += transaction;
   dir.write("log.xml", log + "</log>");
   StandInProvider provider(dir.path(), {"--delay", "2:3000"});
+  std::atomic<bool> ended{false};
   std::thread rewrite([&] {
-    std::this_thread::sleep_for(std::chrono::milliseconds(1200));
+    while (provider.requests().size() < 2 && !ended) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
     std::ofstream(dir.path() + "/log.xml", std::ios::app) << "<!-- -->";
   });
   const RunResult result =
       run(provider.address(), {"-t", "AC", "-c", "P", "-s", "log.xml"});
+  ended = true;
   rewrite.join();
   EXPECT_EQ(result.status, 1);
   const std::string lastLine =
