@@ -13,7 +13,7 @@ MDProviderClient::MDProviderClient()
       lastSeq(-1),
       createProject(false) {}
 
-MDProviderClient::~MDProviderClient() = default;
+MDProviderClient::~MDProviderClient() { password.wipe(); }
 
 bool MDProviderClient::initialize() {
   if (authNamespace == "") authNamespace = "NTLM";
@@ -26,9 +26,10 @@ bool MDProviderClient::initialize() {
       return false;
     }
   }
+  secrets.add(password.str());
   std::string problem;
   if (!delivery.configure({userName.str(), password.str(), authNamespace.str()},
-                          problem)) {
+                          secrets, problem)) {
     std::cerr << problem << std::endl;
     return false;
   }
@@ -41,12 +42,12 @@ bool MDProviderClient::openReport() {
   const std::string path = platform::environmentValue("MDPROVIDER_REPORT");
   if (path.empty()) return true;
   std::string reason;
-  if (!report.open(path, projectName.str(), password.str(), reason)) {
+  if (!report.open(path, projectName.str(), secrets, reason)) {
     std::cerr << "Cannot write the report \"" << path << "\": " << reason
               << std::endl;
     return false;
   }
-  runRecord.enable(report);
+  runRecord.enable(report, secrets);
   return true;
 }
 

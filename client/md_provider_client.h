@@ -7,6 +7,7 @@
 #include "connection/junit_report.h"
 #include "connection/provider_delivery.h"
 #include "connection/run_record.h"
+#include "connection/secret_mask.h"
 #include "platform/core/i18n_string.h"
 #include "platform/os/output_file.h"
 
@@ -87,6 +88,8 @@ class MDProviderClient {
   bool createProject;
   // Where every serialized request is copied when a trace is asked for.
   platform::OutputFile requestTrace;
+  // What no output may show: the password, and one in the address.
+  SecretMask secrets;
   // The provider the requests go to, when delivery is switched on.
   ProviderDelivery delivery;
   // When a report is asked for: the request in hand, and the report that

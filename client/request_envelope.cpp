@@ -54,7 +54,8 @@ bool MDProviderClient::processRequest(const I18NString& type,
   }
   if (!delivery.deliver(type.c_str(), action.c_str(), buffer.data(),
                         buffer.size() - 1, envelope)) {
-    runRecord.fail(delivery.lastAnswer().status, delivery.lastAnswer().body);
+    runRecord.fail(delivery.lastAnswer().status, delivery.lastAnswer().body,
+                   delivery.lastRejection());
     return false;
   }
   runRecord.pass();

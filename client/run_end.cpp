@@ -33,7 +33,11 @@ bool MDProviderClient::finishRun() {
   const double seconds = std::chrono::duration<double>(
                              std::chrono::steady_clock::now() - startedAt)
                              .count();
-  if (delivery.isOn()) {
+  const bool delivering = delivery.isOn();
+  if (delivering) {
+    // The connection and the password's copies go with the delivery.
+    delivery.end();
+    password.wipe();
     char took[32];
     std::snprintf(took, sizeof took, "%.2f", seconds);
     std::cerr << "Delivered " << delivery.answered() << " requests to "
@@ -48,7 +52,7 @@ bool MDProviderClient::finishRun() {
                          ? projectName.str()
                          : testType.str() + " " + projectName.str();
   header.script = scriptPath.str();
-  header.delivering = delivery.isOn();
+  header.delivering = delivering;
   header.address = delivery.address();
   header.timestamp = startedTimestamp;
   header.hostname = platform::hostName();

@@ -13,9 +13,11 @@
 namespace {
 
 constexpr long kDefaultTimeoutSeconds = 60;
+constexpr long kDefaultAnswerLimitMiB = 256;
 
-// A positive whole number of seconds, digits only; 0 when it is not one.
-long timeoutSeconds(const std::string& text) {
+// A positive whole number, digits only, at most nine of them; 0 when it is
+// not one.
+long wholeNumber(const std::string& text) {
   if (text.empty() || text.size() > 9) return 0;
   long value = 0;
   for (const char c : text) {
@@ -88,12 +90,24 @@ bool readDeliverySettings(const Credentials& credentials,
 
   const std::string timeout = platform::environmentValue("MDPROVIDER_TIMEOUT");
   settings.http.timeoutSeconds =
-      timeout.empty() ? kDefaultTimeoutSeconds : timeoutSeconds(timeout);
+      timeout.empty() ? kDefaultTimeoutSeconds : wholeNumber(timeout);
   if (settings.http.timeoutSeconds <= 0) {
     problem = "MDPROVIDER_TIMEOUT=\"" + timeout +
               "\" is not a positive whole number of seconds";
     return false;
   }
+
+  const std::string limit =
+      platform::environmentValue("MDPROVIDER_ANSWER_LIMIT");
+  settings.answerLimitMiB =
+      limit.empty() ? kDefaultAnswerLimitMiB : wholeNumber(limit);
+  if (settings.answerLimitMiB <= 0) {
+    problem = "MDPROVIDER_ANSWER_LIMIT=\"" + limit +
+              "\" is not a positive whole number of MiB";
+    return false;
+  }
+  settings.http.answerLimit = static_cast<std::size_t>(settings.answerLimitMiB)
+                              << 20;
 
   // Without a user name no authentication is sent.
   if (!credentials.user.empty()) {

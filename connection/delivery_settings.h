@@ -12,13 +12,14 @@ struct DeliverySettings {
   std::string schemeName;     // as -x names it, spelled as the scheme is
   std::string responsesPath;  // empty: no responses file
   bool echo = false;
+  long answerLimitMiB = 0;  // the largest answer held
 };
 
 // The delivery settings of the environment: MDPROVIDER_DELIVER (unset or
 // empty: off; "1": the address that endpointAddress() composes; or an
 // http:// or https:// address), and while delivering MDPROVIDER_TIMEOUT,
-// MDPROVIDER_RESPONSES, MDPROVIDER_ECHO and MDPROVIDER_CA_FILE, with the
-// run's credentials.
+// MDPROVIDER_RESPONSES, MDPROVIDER_ECHO, MDPROVIDER_CA_FILE and
+// MDPROVIDER_ANSWER_LIMIT, with the run's credentials.
 // Returns false with one line in `problem` when a value cannot be used.
 bool readDeliverySettings(const Credentials& credentials,
                           DeliverySettings& settings, std::string& problem);

@@ -18,12 +18,12 @@ void writeProperty(ReportText& out, const char* name,
 }  // namespace
 
 bool JUnitReport::open(const std::string& path, const std::string& project,
-                       const std::string& password, std::string& reason) {
+                       const SecretMask& secrets, std::string& reason) {
   if (!file_.open(path, reason) || !cases_.open(path, reason)) return false;
-  text_ = ReportText(password);
+  text_ = ReportText(&secrets);
   text_.text().reserve(kChunk + 8192);
   caseHead_ = "    <testcase classname=\"";
-  ReportText head(password);
+  ReportText head(&secrets);
   head.escaped(project);
   caseHead_ += head.text() + "\" name=\"";
   return true;

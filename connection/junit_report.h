@@ -7,6 +7,8 @@
 #include "platform/os/atomic_file.h"
 #include "platform/os/spool_file.h"
 
+class SecretMask;
+
 // What the report says about the run as a whole.
 struct ReportHeader {
   std::string suiteName;  // the test type and the project
@@ -33,7 +35,7 @@ struct TestCase {
 // The run as a JUnit XML report: one testsuite, one testcase per request in
 // order, a `failure` for a rejected request, an `error` for one whose
 // delivery failed, and a `run` testcase for a failure outside any request.
-// Well-formed UTF-8 whatever the texts hold, and without the password. The
+// Well-formed UTF-8 whatever the texts hold, and without the secrets. The
 // testcases go to a file beside the report as the run goes, so that a long
 // run is not held in memory; `commit` joins them to the suite's head, whose
 // counts are known only then, and puts the report in place whole.
@@ -41,7 +43,7 @@ class JUnitReport {
  public:
   // False with `reason` set when the report cannot be written.
   bool open(const std::string& path, const std::string& project,
-            const std::string& password, std::string& reason);
+            const SecretMask& secrets, std::string& reason);
   bool isOpen() const { return file_.isOpen(); }
   const std::string& path() const { return file_.path(); }
 
@@ -56,7 +58,7 @@ class JUnitReport {
 
   platform::AtomicFile file_;
   platform::SpoolFile cases_;
-  ReportText text_{std::string()};
+  ReportText text_;
   std::string caseHead_;  // every testcase up to its name, escaped once
   std::string runError_;
   bool hasRunError_ = false;

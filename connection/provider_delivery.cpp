@@ -7,14 +7,36 @@
 #include "connection/delivery_settings.h"
 #include "connection/exchange_echo.h"
 #include "connection/provider_address.h"
+#include "connection/secret_mask.h"
 #include "platform/core/tov_exception.h"
+#include "platform/core/wipe.h"
+
+namespace {
+
+bool sameIgnoringCase(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (std::tolower(static_cast<unsigned char>(a[i])) !=
+        std::tolower(static_cast<unsigned char>(b[i]))) {
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+Credentials::~Credentials() { platform::wipe(password); }
 
 bool ProviderDelivery::configure(const Credentials& credentials,
-                                 std::string& problem) {
+                                 SecretMask& secrets, std::string& problem) {
+  secrets_ = &secrets;
   DeliverySettings settings;
   if (!readDeliverySettings(credentials, settings, problem)) return false;
   if (!settings.on) return true;
   address_ = addressWithoutCredentials(settings.http.url);
+  secrets.addFromAddress(settings.http.url);
+  answerLimitMiB_ = settings.answerLimitMiB;
   if (!settings.responsesPath.empty()) {
     std::string reason;
     if (!responses_.open(settings.responsesPath, reason)) {
@@ -35,6 +57,11 @@ bool ProviderDelivery::configure(const Credentials& credentials,
     return false;
   }
   return true;
+}
+
+void ProviderDelivery::end() {
+  http_.reset();
+  kerberos_.reset();
 }
 
 bool ProviderDelivery::signOnWithKerberos(const platform::HttpSettings& http,
@@ -58,6 +85,17 @@ bool ProviderDelivery::deliver(const char* type, const char* action,
     throw new TOVException("Failed to deliver the request to " + address_ +
                            ": " + failure->getErrorCodeString());
   }
+  if (lastAnswer_.kind == platform::HttpAnswer::Kind::kTooLarge) {
+    throw new TOVException("Failed to deliver the request to " + address_ +
+                           ": the answer is larger than " +
+                           std::to_string(answerLimitMiB_) +
+                           " MiB, the most MDPROVIDER_ANSWER_LIMIT lets the "
+                           "run hold");
+  }
+  // An answer may echo a secret: nothing the run writes shows it.
+  if (secrets_->appearsIn(lastAnswer_.body)) {
+    lastAnswer_.body = secrets_->hidden(lastAnswer_.body);
+  }
   keepAnswer(request);
   const long status = lastAnswer_.status;
   if (status >= 200 && status <= 299) {
@@ -67,39 +105,43 @@ bool ProviderDelivery::deliver(const char* type, const char* action,
   ++rejected_;
   std::cerr << "Rejected by the provider: " << type << ' ' << action
             << " (HTTP " << status << ")" << std::endl;
+  if (lastAnswer_.kind == platform::HttpAnswer::Kind::kKeptAsking) {
+    std::cerr << "The provider kept asking for credentials: the request is "
+                 "not sent again"
+              << std::endl;
+  }
   tellOfferedSchemes();
   return false;
 }
 
+const char* ProviderDelivery::lastRejection() const {
+  return lastAnswer_.kind == platform::HttpAnswer::Kind::kKeptAsking
+             ? "the provider kept asking for credentials"
+             : "";
+}
+
 void ProviderDelivery::tellOfferedSchemes() {
-  const std::string& offered = lastAnswer_.offeredSchemes;
+  const auto& offered = lastAnswer_.offeredSchemes;
   if (toldOffered_ || schemeName_.empty() || offered.empty()) return;
   // Scheme names are compared without regard to case.
-  std::string lower = offered;
-  std::string ours = schemeName_;
-  for (std::string* text : {&lower, &ours}) {
-    for (char& c : *text) {
-      c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    }
-  }
-  for (std::size_t at = 0; at < lower.size();) {
-    std::size_t end = lower.find(", ", at);
-    if (end == std::string::npos) end = lower.size();
-    if (lower.compare(at, end - at, ours) == 0) return;
-    at = end + 2;
+  for (const std::string& scheme : offered) {
+    if (sameIgnoringCase(scheme, schemeName_)) return;
   }
   toldOffered_ = true;
-  std::cerr << "The provider asks for " << offered << "; -x names "
-            << schemeName_ << std::endl;
+  std::cerr << "The provider asks for ";
+  for (std::size_t i = 0; i < offered.size(); ++i) {
+    std::cerr << (i == 0 ? "" : ", ") << offered[i];
+  }
+  std::cerr << "; -x names " << schemeName_ << std::endl;
 }
 
 void ProviderDelivery::keepAnswer(TOVIDOM_Node& request) {
   if (responses_.isOpen()) {
-    // The body and its NUL in one write, with the system before the next
-    // request.
-    std::string record = lastAnswer_.body;
-    record.push_back('\0');
-    responses_.append(record.data(), record.size());
+    // The body, then its NUL, with the system before the next request; two
+    // writes, so that a large answer is not copied to join them.
+    const std::string& body = lastAnswer_.body;
+    responses_.append(body.data(), body.size());
+    responses_.append("", 1);
   }
   if (echo_) showExchange(request, lastAnswer_.body);
 }

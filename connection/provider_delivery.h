@@ -9,13 +9,16 @@
 #include "platform/http/kerberos_login.h"
 #include "platform/os/output_file.h"
 
+class SecretMask;
 class TOVIDOM_Node;
 
-// The run's credentials, as the command line gave them.
+// The run's credentials, as the command line gave them. The password is
+// wiped when the value goes.
 struct Credentials {
   std::string user;
   std::string password;
   std::string authNamespace;
+  ~Credentials();
 };
 
 // Delivery of the run's requests to the provider, switched on by
@@ -27,18 +30,23 @@ class ProviderDelivery {
   ProviderDelivery(const ProviderDelivery&) = delete;
   ProviderDelivery& operator=(const ProviderDelivery&) = delete;
 
-  // Reads MDPROVIDER_DELIVER and, when it is set, MDPROVIDER_TIMEOUT,
-  // MDPROVIDER_RESPONSES, MDPROVIDER_ECHO and MDPROVIDER_CA_FILE, and gets
-  // the Kerberos ticket that Negotiate with a user name needs. Returns
-  // false with one line in `problem` when a setting cannot be used or no
-  // ticket can be had. Opens no connection to the provider.
-  bool configure(const Credentials& credentials, std::string& problem);
+  // Reads MDPROVIDER_DELIVER and, when it is set, the other delivery
+  // settings, and gets the Kerberos ticket that Negotiate with a user name
+  // needs. A password the address carries joins `secrets`, which hide what
+  // the answers hold in what the run writes. Returns false with one line in
+  // `problem` when a setting cannot be used or no ticket can be had. Opens
+  // no connection to the provider.
+  bool configure(const Credentials& credentials, SecretMask& secrets,
+                 std::string& problem);
   bool isOn() const { return http_.has_value(); }
+  // The connection and the credentials go: at the end of the run.
+  void end();
 
   // Delivers one serialized request. True when the provider accepted it
   // (2xx); false, with a line on standard error, when it answered with
   // another status, and once a run another line when a challenge asks for
-  // none of the scheme in use. Throws a TOVException when no answer came back.
+  // none of the scheme in use. Throws a TOVException when no answer came
+  // back or it was larger than the run holds.
   bool deliver(const char* type, const char* action, const char* text,
                std::size_t size, TOVIDOM_Node& request);
 
@@ -47,8 +55,10 @@ class ProviderDelivery {
   long answered() const { return accepted_ + rejected_; }
   long accepted() const { return accepted_; }
   long rejected() const { return rejected_; }
-  // The answer to the last request that got one.
+  // The answer to the last request that got one, the secrets hidden.
   const platform::HttpAnswer& lastAnswer() const { return lastAnswer_; }
+  // Why the last rejection came, when more than its status tells it.
+  const char* lastRejection() const;
 
  private:
   bool signOnWithKerberos(const platform::HttpSettings& http,
@@ -56,11 +66,13 @@ class ProviderDelivery {
   void tellOfferedSchemes();
   void keepAnswer(TOVIDOM_Node& request);
 
+  const SecretMask* secrets_ = nullptr;
   std::unique_ptr<platform::KerberosLogin> kerberos_;
   std::optional<platform::HttpClient> http_;
   std::string schemeName_;  // empty when no credentials are sent
   bool toldOffered_ = false;
   std::string address_;
+  long answerLimitMiB_ = 0;
   platform::OutputFile responses_;
   bool echo_ = false;
   long accepted_ = 0;

@@ -3,22 +3,14 @@
 #include <charconv>
 #include <cstdint>
 
+#include "connection/secret_mask.h"
 #include "platform/xml/xml_text_check.h"
 
-std::string ReportText::hidden(std::string text) const {
-  if (password_.empty()) return text;
-  for (std::size_t at = 0; (at = text.find(password_, at)) != std::string::npos;
-       at += 3) {
-    text.replace(at, password_.size(), "***");
-  }
-  return text;
-}
-
 ReportText& ReportText::escaped(const std::string& text) {
-  if (password_.empty() || text.find(password_) == std::string::npos) {
+  if (secrets_ == nullptr || !secrets_->appearsIn(text)) {
     platform::appendXmlEscaped(text_, text.data(), text.size());
   } else {
-    const std::string shown = hidden(text);
+    const std::string shown = secrets_->hidden(text);
     platform::appendXmlEscaped(text_, shown.data(), shown.size());
   }
   return *this;

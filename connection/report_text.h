@@ -2,12 +2,15 @@
 
 #include <string>
 
+class SecretMask;
+
 // Text bound for the report, gathered in memory and taken out in pieces by
 // its writer. Whatever it is given is escaped for XML, made well-formed
-// UTF-8, and has the password replaced wherever it appears.
+// UTF-8, and has the run's secrets hidden wherever they appear.
 class ReportText {
  public:
-  explicit ReportText(std::string password) : password_(std::move(password)) {}
+  explicit ReportText(const SecretMask* secrets = nullptr)
+      : secrets_(secrets) {}
 
   ReportText& raw(const char* text) {
     text_ += text;
@@ -19,10 +22,8 @@ class ReportText {
   ReportText& seconds(double value);
 
   std::string& text() { return text_; }
-  // The text with every occurrence of the password replaced.
-  std::string hidden(std::string text) const;
 
  private:
-  std::string password_;
+  const SecretMask* secrets_;
   std::string text_;
 };

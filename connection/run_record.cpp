@@ -1,5 +1,7 @@
 #include "connection/run_record.h"
 
+#include "connection/secret_mask.h"
+
 void RunRecord::begin(const std::string& type, const std::string& action) {
   if (report_ == nullptr) return;
   isTransaction_ = nextIsTransaction_;
@@ -31,16 +33,19 @@ void RunRecord::close(TestCase::Outcome outcome, const char* message,
 
 void RunRecord::pass() { close(TestCase::Outcome::kPassed, "", nullptr); }
 
-void RunRecord::fail(long status, const std::string& answer) {
+void RunRecord::fail(long status, const std::string& answer, const char* why) {
   if (!open_) return;
-  std::size_t cut = answer.size() < kAnswerHead ? answer.size() : kAnswerHead;
+  // The secrets are hidden before the cut, so that none shows in part.
+  std::string head = secrets_->hiddenHead(answer, kAnswerHead + 1);
+  std::size_t cut = head.size() < kAnswerHead ? head.size() : kAnswerHead;
   // Not inside a UTF-8 sequence.
-  while (cut < answer.size() && cut > 0 &&
-         (static_cast<unsigned char>(answer[cut]) & 0xC0) == 0x80) {
+  while (cut < head.size() && cut > 0 &&
+         (static_cast<unsigned char>(head[cut]) & 0xC0) == 0x80) {
     --cut;
   }
-  const std::string head = answer.substr(0, cut);
-  const std::string message = "HTTP " + std::to_string(status);
+  head.resize(cut);
+  std::string message = "HTTP " + std::to_string(status);
+  if (*why != '\0') message.append(" (").append(why).append(")");
   close(TestCase::Outcome::kFailed, message.c_str(), &head);
 }
 

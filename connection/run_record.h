@@ -7,6 +7,8 @@
 
 #include "connection/junit_report.h"
 
+class SecretMask;
+
 // What became of each request of the run, handed to the report as each
 // request ends: nothing of the run is held but the request in hand.
 class RunRecord {
@@ -15,7 +17,10 @@ class RunRecord {
   static constexpr std::size_t kAnswerHead = 4096;
 
   // Nothing is recorded until a report asks for it.
-  void enable(JUnitReport& report) { report_ = &report; }
+  void enable(JUnitReport& report, const SecretMask& secrets) {
+    report_ = &report;
+    secrets_ = &secrets;
+  }
   // The next request is the replay of the transaction numbered `seq`.
   void nextIsTransaction(std::int32_t seq) {
     nextSeq_ = seq;
@@ -24,7 +29,9 @@ class RunRecord {
   // A request begins: open until it is passed, failed or errored.
   void begin(const std::string& type, const std::string& action);
   void pass();
-  void fail(long status, const std::string& answer);
+  // A rejection: its status, what the answer holds, and why, when more
+  // than the status tells it.
+  void fail(long status, const std::string& answer, const char* why = "");
   // A failure that ended the run: the error of the open request, or of a
   // `run` testcase of its own when no request was open.
   void endWithError(const std::string& message);
@@ -36,6 +43,7 @@ class RunRecord {
              const std::string* answer);
 
   JUnitReport* report_ = nullptr;
+  const SecretMask* secrets_ = nullptr;
   bool open_ = false;
   bool isTransaction_ = false;
   std::int32_t seq_ = 0;

@@ -14,6 +14,7 @@ import shutil
 import subprocess
 import sys
 import tempfile
+import time
 import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "auth"))
@@ -70,14 +71,16 @@ class Run:
                               stdin=subprocess.DEVNULL)
         self.status, self.out, self.err = done.returncode, done.stdout, done.stderr
         self.requests = []
+        self.files = {}
         if os.path.exists(files["trace"]):
             with open(files["trace"], "rb") as trace:
                 self.requests = trace.read().split(b"\0")[:-1]
         STATE["outputs"].append(self.out + self.err)
-        for path in files.values():
+        for name, path in files.items():
             if os.path.exists(path):
                 with open(path, "rb") as written:
-                    STATE["outputs"].append(written.read().decode("utf-8", "replace"))
+                    self.files[name] = written.read().decode("utf-8", "replace")
+                STATE["outputs"].append(self.files[name])
                 os.remove(path)
 
     def rejections(self):
@@ -178,6 +181,15 @@ class AuthenticationTest(unittest.TestCase):
                       f'cache: it holds the tickets of "{USER}@KES.TEST"', run.err)
         os.remove(session)
         self.assertTrue(held)
+        # In the client's own process: GSS-API presents what it did before once the login goes.
+        unit_tests = os.path.join(os.path.dirname(CLIENT), "tests", "kes_tests")
+        done = subprocess.run([unit_tests, "--gtest_filter=KerberosLoginTest.*", "--gtest_brief=1"],
+                              env=dict(STATE["realm"].env, KES_TEST_KRB5_USER=USER,
+                                       KES_TEST_KRB5_PASSWORD=PASSWORD),
+                              capture_output=True, text=True, timeout=60)
+        self.assertEqual(done.returncode, 0, done.stdout + done.stderr)
+        self.assertIn("1 test", done.stdout)
+        self.assertNotIn("SKIPPED", done.stdout)
 
     def test_https_verifies_the_provider(self):
         apache = STATE["apache"]
@@ -199,6 +211,99 @@ class AuthenticationTest(unittest.TestCase):
                   env={"MDPROVIDER_CA_FILE": "/no/such/ca.pem"})
         self.assertEqual(run.err, 'Cannot read the CA file MDPROVIDER_CA_FILE="/no/such/ca.pem": '
                                   "No such file or directory\nCould not initialize the client")
+
+    def test_credentials_the_provider_did_not_ask_for(self):
+        # A provider that asks for no login answers the body-less probe that opens an NTLM or
+        # Digest handshake: that answer decides nothing, and each body goes once.
+        apache = STATE["apache"]
+        for scheme in ("NTLM", "Digest"):
+            run = Run(apache.address("keepalive", "open"), credentials(scheme), 63)
+            bodies = apache.bodies()
+            self.assertEqual(run.status, 0, f"{scheme}: {run.out}{run.err}")
+            self.assertEqual([body for body in bodies if body], run.requests, scheme)
+            self.assertLessEqual(bodies.count(b""), 1, f"{scheme}: one probe a run")
+        refusing_empty = servers.OddProvider(
+            lambda body: (200, [], b"<ok/>") if body else (400, [], b"empty"))
+        with refusing_empty as odd:
+            for scheme in ("NTLM", "Digest"):
+                run = Run(odd.address(), credentials(scheme))
+                self.assertEqual(run.status, 0, f"{scheme}: {run.out}{run.err}")
+                self.assertEqual([body for body in odd.bodies if body], run.requests, scheme)
+                odd.bodies.clear()
+
+    def test_https_through_a_proxy(self):
+        # The proxy's "200 Connection established" is no answer to the request: a challenge
+        # answered over a new tunnel (Connection: close) is still a challenge.
+        apache = STATE["apache"]
+        with servers.Proxy(STATE["folder"]) as proxy:
+            env = {"MDPROVIDER_CA_FILE": apache.ca, "https_proxy": proxy.address(),
+                   "HTTPS_PROXY": proxy.address(), "no_proxy": "", "NO_PROXY": ""}
+            for kind in ("https", "https_close"):
+                for scheme in ("Digest", "Basic"):
+                    run = Run(apache.address(kind, scheme.lower()), credentials(scheme), env=env)
+                    self.expect_accepted_once(run, apache.bodies(), f"{scheme} {kind} via proxy")
+            self.assertIn(f"localhost:{apache.ports['https_close']}", proxy.log())
+
+    def test_a_provider_that_keeps_asking_is_answered_a_few_times(self):
+        offer = 'Digest realm="a", nonce="n", algorithm=MD5, stale=true, Basic realm="b"'
+        with servers.OddProvider(lambda _: (401, [("WWW-Authenticate", offer)], b"again")) as odd:
+            started = time.monotonic()
+            run = Run(odd.address(), credentials("Digest"), env={"MDPROVIDER_TIMEOUT": "10"})
+            self.assertLess(time.monotonic() - started, 5)
+            self.assertEqual(run.status, 1)
+            self.assertEqual(run.rejections(), ["project create (HTTP 401)",
+                                                "action execute (HTTP 401)",
+                                                "project close (HTTP 401)"])
+            self.assertEqual(run.err.count("The provider kept asking for credentials: the "
+                                           "request is not sent again\n"), 3)
+            self.assertIn('message="HTTP 401 (the provider kept asking for credentials)"',
+                          run.files["report.xml"])
+            self.assertLessEqual(len([body for body in odd.bodies if body]), 3 * 4)
+            # Every scheme of the challenge counts: Basic is offered, NTLM is not.
+            run = Run(odd.address(), credentials("Basic"))
+            self.assertEqual(len(run.rejections()), 3)
+            self.assertNotIn("The provider asks for", run.err)
+            run = Run(odd.address(), credentials("NTLM"))
+            self.assertEqual(run.err.count("The provider asks for Digest, Basic; -x names NTLM\n"),
+                             1)
+
+    def test_a_secret_in_an_answer_is_hidden_before_it_is_cut(self):
+        # At byte 4,090 of a rejecting answer: the report keeps 4 KiB of it.
+        answer = b"x" * 4090 + PASSWORD.encode() + b"y" * 100
+        with servers.OddProvider(lambda _: (500, [], answer)) as odd:
+            run = Run(odd.address(), credentials("Basic"))
+            self.assertEqual(run.status, 1)
+            # (Truth tests: the texts are too long to show.)
+            self.assertTrue("x" * 4090 + "***y" in run.files["report.xml"], "report")
+            self.assertTrue("x" * 4090 + "***" + "y" * 100 + "\0" in run.files["answers"],
+                            "answers")
+            for name, written in run.files.items():
+                self.assertTrue(PASSWORD[:4] not in written, name)
+            # A password written into the address is as secret.
+            address = odd.address().replace("://", "://carol:addr-s3cret@")
+            odd.answer = lambda _: (200, [], b"<ok said='addr-s3cret'/>")
+            run = Run(address, [])
+            self.assertEqual(run.status, 0, run.out + run.err)
+            for written in [run.out, run.err] + list(run.files.values()):
+                self.assertNotIn("addr-s3cret", written)
+
+    def test_an_answer_larger_than_the_limit_fails_its_request(self):
+        big = b"<a>" + b"x" * (2 << 20) + b"</a>"
+        for chunked in (False, True):
+            with servers.OddProvider(lambda _: (200, [], big), chunked=chunked) as odd:
+                run = Run(odd.address(), [], env={"MDPROVIDER_ANSWER_LIMIT": "1"})
+                self.assertEqual(run.status, 1)
+                self.assertEqual(run.out, f"Failed to deliver the request to {odd.address()}: the "
+                                          "answer is larger than 1 MiB, the most "
+                                          "MDPROVIDER_ANSWER_LIMIT lets the run hold\n")
+                self.assertEqual(len(odd.bodies), 1, "no request after it")
+                # Under the limit it is held whole.
+                run = Run(odd.address(), [], env={"MDPROVIDER_ANSWER_LIMIT": "3"})
+                self.assertEqual(run.status, 0, run.out + run.err)
+                self.assertEqual(len(run.files["answers"]), len(run.requests) * (len(big) + 1))
+        run = Run("http://127.0.0.1:9/", [], env={"MDPROVIDER_ANSWER_LIMIT": "0"})
+        self.assertEqual(run.err, 'MDPROVIDER_ANSWER_LIMIT="0" is not a positive whole number '
+                                  "of MiB\nCould not initialize the client")
 
     @unittest.skipUnless(os.environ.get("KES_WINDOWS_PROGRAM"), "no Windows program named")
     def test_windows_ntlm_through_sspi(self):

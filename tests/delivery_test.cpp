@@ -138,6 +138,25 @@ TEST_F(DeliveryTest, AClosedConnectionIsReopenedButARequestNeverSentTwice) {
   }
 }
 
+TEST_F(DeliveryTest, CredentialsTheProviderDidNotAskForChangeNothing) {
+  // The stand-in asks for no login and answers a body that is not an
+  // envelope 400: the empty probe that opens an NTLM or Digest handshake
+  // too. That answer decides nothing; each body goes once.
+  StandInProvider provider(dir.path());
+  for (const char* scheme : {"NTLM", "Digest"}) {
+    const RunResult result =
+        run(provider.address(), {"-t", "AC", "-c", scheme, "-s", "log.xml",
+                                 "-u", "tester", "-p", "pw", "-x", scheme});
+    EXPECT_EQ(result.status, 0) << scheme << result.out << result.err;
+    EXPECT_EQ(result.out, kReplayConsole) << scheme;
+  }
+  std::vector<std::string> bodies = provider.bodies();
+  bodies.erase(std::remove(bodies.begin(), bodies.end(), ""), bodies.end());
+  ASSERT_EQ(bodies.size(), 12u);
+  EXPECT_EQ(std::vector<std::string>(bodies.begin() + 6, bodies.end()),
+            traced());
+}
+
 TEST_F(DeliveryTest, RejectionsKeepTheRunsCourseAndFailTheStatus) {
   StandInProvider provider(dir.path(),
                            {"--status", "5:500", "--status", "7:302"});

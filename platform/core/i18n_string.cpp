@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "platform/core/tov_exception.h"
+#include "platform/core/wipe.h"
 
 namespace {
 
@@ -56,3 +57,5 @@ I18NString& I18NString::append(const char* text) {
 bool I18NString::operator==(const char* text) const {
   return text_ == (text == nullptr ? "" : text);
 }
+
+void I18NString::wipe() { platform::wipe(text_); }

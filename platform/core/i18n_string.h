@@ -27,6 +27,8 @@ class I18NString {
   }
 
   const std::string& str() const { return text_; }
+  // Zeros the bytes before the text is emptied: for a secret.
+  void wipe();
 
  private:
   std::string text_;

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace platform {
 
@@ -15,21 +16,34 @@ struct HttpSettings {
   std::string user;
   std::string password;
   std::string caFile;  // PEM certificates to trust; empty: the system's
+  // The largest answer held; a larger one is not taken.
+  std::size_t answerLimit = std::size_t{256} << 20;
 };
 
 struct HttpAnswer {
+  enum class Kind {
+    kAnswered,    // `status` and `body` are the answer to the request's body
+    kKeptAsking,  // the peer answered every send with a challenge; `status`
+                  // and `body` are its last answer
+    kTooLarge,    // the answer was larger than the limit: nothing is held
+  };
+  Kind kind = Kind::kAnswered;
   long status = 0;
   std::string body;
-  // The schemes a 401 or 407 answer asks for, as "NTLM, Negotiate".
-  std::string offeredSchemes;
+  // The schemes a 401 or 407 answer asks for.
+  std::vector<std::string> offeredSchemes;
 };
 
 // HTTP/1.1 POSTs to one address over one kept-alive connection, opened on
-// the first request and again only when the peer has closed it. A request
-// is sent again only when the peer answered the send before with 401 or
-// 407, an authentication challenge, which the peer answers before it does
-// anything with the request. A connection that dies after the request went
-// out fails the request instead: the peer may have processed it.
+// the first request and again only when the peer has closed it. A request's
+// body reaches the peer once, and only the answer to a send that carried it
+// decides: it is sent again only when that send was answered 401 or 407, an
+// authentication challenge, which the peer answers before it does anything
+// with the request, and then only a few times. A send that carried no body
+// (the probe that opens an NTLM, Digest or Negotiate handshake) is no send
+// of the request: when the peer answers it without a challenge, it asks for
+// no login, and the body goes without one. A connection that dies after the
+// body went out fails the request instead: the peer may have processed it.
 // Redirects are not followed.
 class HttpClient {
  public:

@@ -6,11 +6,21 @@
 #include <string_view>
 
 #include "platform/core/tov_exception.h"
+#include "platform/http/auth_challenges.h"
 #include "platform/http/http_client.h"
 
 namespace platform {
 
 namespace {
+
+// A peer that answers more challenges than this to one request keeps
+// asking: a Digest server that finds every nonce stale, for one.
+constexpr int kMostChallenges = 3;
+// Every send of one request, probes and challenges included.
+constexpr int kMostSends = 8;
+// The same request sent again after its answer: once without a login the
+// peer did not ask for, once with it when the peer then asks after all.
+constexpr int kMostPerforms = 3;
 
 struct EasyCleanup {
   void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
@@ -48,23 +58,17 @@ bool statusOf(std::string_view line, long& status) {
   return true;
 }
 
-// "WWW-Authenticate: Digest realm=..." (or Proxy-Authenticate): "Digest".
-bool challengeOf(std::string_view line, std::string_view& scheme) {
-  std::size_t at = 0;
+// The value of a WWW-Authenticate or Proxy-Authenticate line, if it is one.
+bool challengeOf(std::string_view line, std::string_view& value) {
   for (const std::string_view name :
        {std::string_view("WWW-Authenticate:"),
         std::string_view("Proxy-Authenticate:")}) {
-    if (startsWithIgnoringCase(line, name)) at = name.size();
+    if (startsWithIgnoringCase(line, name)) {
+      value = line.substr(name.size());
+      return true;
+    }
   }
-  if (at == 0) return false;
-  while (at < line.size() && (line[at] == ' ' || line[at] == '\t')) ++at;
-  std::size_t end = at;
-  while (end < line.size() && line[end] != ' ' && line[end] != '\t' &&
-         line[end] != '\r' && line[end] != '\n' && line[end] != ',') {
-    ++end;
-  }
-  scheme = line.substr(at, end - at);
-  return !scheme.empty();
+  return false;
 }
 
 unsigned long curlAuth(HttpAuthScheme scheme) {
@@ -89,11 +93,30 @@ struct HttpClient::Session {
   std::unique_ptr<CURL, EasyCleanup> handle;
   std::unique_ptr<curl_slist, ListCleanup> headers;
   char error[CURL_ERROR_SIZE] = {};
-  std::string answer;
+  std::size_t answerLimit = 0;
+  // The login, as libcurl is given it while the peer asks for one.
+  unsigned long auth = CURLAUTH_NONE;
+  std::string user;
+  bool loginOn = false;
+
+  // One request.
+  std::size_t bodySize = 0;
   int sends = 0;
-  long lastStatus = 0;  // of the answer to the latest send, 0 before it
-  std::string offered;  // the schemes that answer asks for
+  int challenges = 0;
+  bool keptAsking = false;
   bool answerTooLarge = false;
+  // Whether a send of the body may have reached the peer.
+  bool bodyLeft = false;
+  // The answer to the latest send: its status (0 before it comes), whether
+  // that send carried the body, and the schemes it asks for.
+  bool awaiting = false;  // a send went out and its answer has not begun
+  bool inAnswer = false;  // the answer's header lines are coming
+  long lastStatus = 0;
+  bool lastCarriedBody = false;
+  std::string answer;
+  std::vector<std::string> offered;
+  // A probe was answered without a challenge: the peer asks for no login.
+  bool probeNotChallenged = false;
 
   void set(CURLcode status) {
     if (status != CURLE_OK) throw new TOVException(curl_easy_strerror(status));
@@ -102,18 +125,38 @@ struct HttpClient::Session {
   void option(CURLoption name, Value value) {
     set(curl_easy_setopt(handle.get(), name, value));
   }
+
+  void login(bool on) {
+    loginOn = on;
+    option(CURLOPT_HTTPAUTH, on ? auth : CURLAUTH_NONE);
+    option(CURLOPT_USERNAME, on ? user.c_str() : nullptr);
+  }
+  // libcurl keeps sending empty probes on a connection that has begun a
+  // handshake: the body goes on a new one.
+  CURLcode performAfresh() {
+    option(CURLOPT_FRESH_CONNECT, 1L);
+    const CURLcode status = perform();
+    option(CURLOPT_FRESH_CONNECT, 0L);
+    return status;
+  }
+
   // Nothing may unwind through libcurl's C frames: an answer too large to
   // hold ends the transfer instead.
   static std::size_t keepAnswer(char* data, std::size_t size, std::size_t count,
                                 void* session) {
     auto& state = *static_cast<Session*>(session);
+    const std::size_t bytes = size * count;
+    if (bytes > state.answerLimit - state.answer.size()) {
+      state.answerTooLarge = true;
+      return 0;
+    }
     try {
-      state.answer.append(data, size * count);
+      state.answer.append(data, bytes);
     } catch (...) {
       state.answerTooLarge = true;
       return 0;
     }
-    return size * count;
+    return bytes;
   }
   // Every header line of every answer, those of challenges included.
   static std::size_t readHeader(char* data, std::size_t size, std::size_t count,
@@ -121,39 +164,103 @@ struct HttpClient::Session {
     auto& state = *static_cast<Session*>(session);
     const std::string_view line(data, size * count);
     try {
-      state.noteHeader(line);
+      if (!state.noteHeader(line)) return 0;
     } catch (...) {
       return 0;
     }
     return size * count;
   }
-  void noteHeader(std::string_view line) {
+  bool noteHeader(std::string_view line) {
     long status = 0;
     if (statusOf(line, status)) {
+      // A proxy's answer to CONNECT comes before any send: it is not the
+      // peer's answer. Nor is an interim 1xx.
+      if (!awaiting || status < 200) return true;
+      awaiting = false;
+      inAnswer = true;
       lastStatus = status;
+      curl_off_t uploaded = 0;
+      curl_easy_getinfo(handle.get(), CURLINFO_SIZE_UPLOAD_T, &uploaded);
+      lastCarriedBody = bodySize == 0 || uploaded > 0;
+      if (lastCarriedBody) bodyLeft = true;
+      const bool challenge = status == 401 || status == 407;
+      if (!lastCarriedBody && !challenge) probeNotChallenged = true;
+      answer.clear();
       offered.clear();
-      return;
+      return true;
     }
-    std::string_view scheme;
-    if (challengeOf(line, scheme)) {
-      if (!offered.empty()) offered += ", ";
-      offered.append(scheme.data(), scheme.size());
+    if (!inAnswer) return true;
+    std::string_view value;
+    if (challengeOf(line, value)) {
+      addOfferedSchemes(value, offered);
+    } else if (line == "\r\n" || line == "\n") {
+      inAnswer = false;
+      return fitsLimit();
     }
+    return true;
   }
-  // Called before each send of the request, on a new or reused connection:
-  // the first, and another only in answer to a challenge of the one before.
+  // Told at the end of an answer's header: room for its announced length.
+  bool fitsLimit() {
+    curl_off_t length = -1;
+    curl_easy_getinfo(handle.get(), CURLINFO_CONTENT_LENGTH_DOWNLOAD_T,
+                      &length);
+    if (length < 0) return true;
+    if (static_cast<unsigned long long>(length) > answerLimit) {
+      answerTooLarge = true;
+      return false;
+    }
+    answer.reserve(static_cast<std::size_t>(length));
+    return true;
+  }
+  // Called before each send of the request, on a new or reused connection.
   static int beforeSend(void* session, char*, char*, int, int) {
     auto& state = *static_cast<Session*>(session);
-    const bool challenged = state.lastStatus == 401 || state.lastStatus == 407;
-    const bool allowed = ++state.sends == 1 || challenged;
-    state.lastStatus = 0;
-    return allowed ? CURL_PREREQFUNC_OK : CURL_PREREQFUNC_ABORT;
+    return state.maySend() ? CURL_PREREQFUNC_OK : CURL_PREREQFUNC_ABORT;
   }
+  bool maySend() {
+    if (sends > 0 && lastStatus == 0 && bodySize > 0) {
+      // The send before got no answer: it may have carried the body.
+      bodyLeft = true;
+    }
+    if (sends > 0 && bodyLeft) {
+      // Again only in answer to a challenge to the body, a few times.
+      if (lastStatus != 401 && lastStatus != 407) return false;
+      if (++challenges > kMostChallenges) {
+        keptAsking = true;
+        return false;
+      }
+    }
+    if (++sends > kMostSends) {
+      keptAsking = true;
+      return false;
+    }
+    awaiting = true;
+    inAnswer = false;
+    lastStatus = 0;
+    return true;
+  }
+
   void header(const char* line) {
     curl_slist* longer = curl_slist_append(headers.get(), line);
     if (longer == nullptr) throw new TOVException("out of memory");
     static_cast<void>(headers.release());
     headers.reset(longer);
+  }
+
+  // One transfer of the request, with every send libcurl makes for it.
+  CURLcode perform() {
+    sends = 0;
+    challenges = 0;
+    keptAsking = false;
+    bodyLeft = false;
+    awaiting = false;
+    inAnswer = false;
+    lastStatus = 0;
+    lastCarriedBody = false;
+    answer.clear();
+    offered.clear();
+    error[0] = '\0';
+    return curl_easy_perform(handle.get());
   }
 };
 
@@ -163,6 +270,7 @@ HttpClient::HttpClient(const HttpSettings& settings)
   Session& s = *session_;
   s.handle.reset(curl_easy_init());
   if (!s.handle) throw new TOVException("the HTTP library could not start");
+  s.answerLimit = settings.answerLimit;
   s.option(CURLOPT_ERRORBUFFER, s.error);
   s.option(CURLOPT_URL, settings.url.c_str());
   s.option(CURLOPT_PROTOCOLS_STR, "http,https");
@@ -178,6 +286,9 @@ HttpClient::HttpClient(const HttpSettings& settings)
   s.option(CURLOPT_WRITEDATA, &s);
   s.option(CURLOPT_FOLLOWLOCATION, 0L);
   s.option(CURLOPT_NOSIGNAL, 1L);
+  // One connection at a time: a fresh one replaces the one before, which
+  // is never taken up again.
+  s.option(CURLOPT_MAXCONNECTS, 1L);
   s.option(CURLOPT_TIMEOUT, settings.timeoutSeconds);
   s.option(CURLOPT_CONNECTTIMEOUT, settings.timeoutSeconds);
   if (!settings.caFile.empty()) {
@@ -189,13 +300,14 @@ HttpClient::HttpClient(const HttpSettings& settings)
   s.option(CURLOPT_HTTPHEADER, s.headers.get());
   if (settings.auth != HttpAuthScheme::kNone) {
     // One scheme alone: Basic then goes with the first request.
-    s.option(CURLOPT_HTTPAUTH, curlAuth(settings.auth));
+    s.auth = curlAuth(settings.auth);
     // Negotiate without a password presents the session's own ticket,
     // which a user name would make Windows' SSPI look past.
     const bool sessionTicket = settings.auth == HttpAuthScheme::kNegotiate &&
                                settings.password.empty();
-    s.option(CURLOPT_USERNAME, sessionTicket ? "" : settings.user.c_str());
+    s.user = sessionTicket ? "" : settings.user;
     s.option(CURLOPT_PASSWORD, settings.password.c_str());
+    s.login(true);
   }
 }
 
@@ -203,31 +315,54 @@ HttpClient::~HttpClient() = default;
 
 HttpAnswer HttpClient::post(const char* body, std::size_t size) {
   Session& s = *session_;
-  s.sends = 0;
-  s.lastStatus = 0;
-  s.offered.clear();
+  s.bodySize = size;
   s.answerTooLarge = false;
-  s.answer.clear();
-  s.error[0] = '\0';
   s.option(CURLOPT_POSTFIELDS, body);
   s.option(CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(size));
-  const CURLcode status = curl_easy_perform(s.handle.get());
-  if (status == CURLE_ABORTED_BY_CALLBACK && s.sends > 1) {
-    // libcurl wanted to send it again without a challenge: on a new
-    // connection after the old one broke.
-    throw new TOVException(
-        "the connection closed before an answer came; the request may have "
-        "reached the provider and is not sent again");
-  }
-  if (s.answerTooLarge) {
-    throw new TOVException("out of memory for the answer");
-  }
-  if (status != CURLE_OK) {
-    throw new TOVException(s.error[0] != '\0' ? s.error
-                                              : curl_easy_strerror(status));
-  }
+  const bool loginGiven = s.auth != CURLAUTH_NONE;
   HttpAnswer answer;
-  curl_easy_getinfo(s.handle.get(), CURLINFO_RESPONSE_CODE, &answer.status);
+  bool afresh = false;
+  for (int performs = 1;; ++performs) {
+    s.probeNotChallenged = false;
+    const CURLcode status = afresh ? s.performAfresh() : s.perform();
+    if (s.answerTooLarge) {
+      answer.kind = HttpAnswer::Kind::kTooLarge;
+      return answer;
+    }
+    if (status == CURLE_ABORTED_BY_CALLBACK && !s.keptAsking) {
+      // libcurl wanted to send the body again without a challenge: on a new
+      // connection after the old one broke.
+      throw new TOVException(
+          "the connection closed before an answer came; the request may have "
+          "reached the provider and is not sent again");
+    }
+    if (status != CURLE_OK && !s.keptAsking) {
+      throw new TOVException(s.error[0] != '\0' ? s.error
+                                                : curl_easy_strerror(status));
+    }
+    // A login the peer did not ask for is not offered to it again.
+    if (s.probeNotChallenged && s.loginOn) s.login(false);
+    const bool challenged = s.lastStatus == 401 || s.lastStatus == 407;
+    const bool answersBody = s.lastCarriedBody;
+    if (performs < kMostPerforms && !s.keptAsking) {
+      // The answer to a probe decides nothing: the body goes now, without
+      // the login nobody asked for.
+      if (!answersBody && !challenged) {
+        afresh = true;
+        continue;
+      }
+      // Asked for a login after all, while none was sent.
+      if (answersBody && challenged && loginGiven && !s.loginOn) {
+        s.login(true);
+        afresh = false;
+        continue;
+      }
+    }
+    break;
+  }
+  answer.kind = s.keptAsking ? HttpAnswer::Kind::kKeptAsking
+                             : HttpAnswer::Kind::kAnswered;
+  answer.status = s.lastStatus;
   answer.body.swap(s.answer);
   if (answer.status == 401 || answer.status == 407) {
     answer.offeredSchemes.swap(s.offered);

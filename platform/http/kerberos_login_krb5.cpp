@@ -90,6 +90,17 @@ std::string fullName(krb5_context context, krb5_principal principal,
 struct KerberosLogin::State {
   Context context;
   std::unique_ptr<Cache> cache;  // goes before the context it needs
+  // What GSS-API presented before this login pointed it at its own cache.
+  bool pointed = false;
+  bool hadName = false;
+  std::string previousName;
+
+  ~State() {
+    if (!pointed) return;
+    OM_uint32 minor = 0;
+    gss_krb5_ccache_name(&minor, hadName ? previousName.c_str() : nullptr,
+                         nullptr);
+  }
 };
 
 KerberosLogin::KerberosLogin() : state_(std::make_unique<State>()) {}
@@ -136,12 +147,17 @@ bool KerberosLogin::obtain(const std::string& user, const std::string& password,
   }
   // Negotiate, through GSS-API, presents what this cache holds.
   OM_uint32 minor = 0;
-  const OM_uint32 major = gss_krb5_ccache_name(&minor, cacheName, nullptr);
+  const char* previous = nullptr;
+  const OM_uint32 major = gss_krb5_ccache_name(&minor, cacheName, &previous);
   krb5_free_string(raw, cacheName);
   if (GSS_ERROR(major)) {
     reason = named + full + "\": GSS-API refused the credential cache";
     return false;
   }
+  // Valid only until the next call: kept, to be put back at the end.
+  s.pointed = true;
+  s.hadName = previous != nullptr;
+  if (previous != nullptr) s.previousName = previous;
   s.cache = std::move(cache);
   return true;
 }

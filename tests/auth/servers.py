@@ -8,13 +8,18 @@ folder of its own, and stopped on every way out (they are context managers).
   hosts with keep-alive on, at most 2 requests a connection, and off, and over HTTPS with a
   certificate for localhost from a CA made here.
 - NtlmFront: tests/auth/ntlm_front.py.
+- Proxy: tinyproxy, an HTTP proxy that tunnels HTTPS with CONNECT.
+- OddProvider: a provider in this process that answers each request as a test tells it to (a
+  challenge for ever, an answer of a given size or status) and records what arrived.
 """
 
 import hashlib
+import http.server
 import os
 import socket
 import subprocess
 import sys
+import threading
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -148,7 +153,7 @@ printf 'Content-Type: application/xml\\r\\n\\r\\n<ok/>'
 class Apache:
     """apache2 -f <config>: `address(kind, path)` gives an address; `bodies()` what arrived."""
 
-    KINDS = ("keepalive", "two_a_connection", "no_keepalive", "https")
+    KINDS = ("keepalive", "two_a_connection", "no_keepalive", "https", "https_close")
 
     def __init__(self, folder, realm):
         self.folder = os.path.join(folder, "apache")
@@ -246,14 +251,15 @@ class Apache:
     Require valid-user
   </Location>
 """
+        tls = (f"SSLEngine on\n  SSLCertificateFile {self.server_cert}\n"
+               f"  SSLCertificateKeyFile {self.server_key}")
         hosts = []
         for kind, port in self.ports.items():
             extra = {"keepalive": "KeepAlive On\n  MaxKeepAliveRequests 0",
                      "two_a_connection": "KeepAlive On\n  MaxKeepAliveRequests 2",
                      "no_keepalive": "KeepAlive Off",
-                     "https": (f"KeepAlive On\n  SSLEngine on\n"
-                               f"  SSLCertificateFile {self.server_cert}\n"
-                               f"  SSLCertificateKeyFile {self.server_key}")}[kind]
+                     "https": f"KeepAlive On\n  {tls}",
+                     "https_close": f"KeepAlive Off\n  {tls}"}[kind]
             hosts.append(f"Listen 127.0.0.1:{port}\n<VirtualHost 127.0.0.1:{port}>\n"
                          f"  {extra}\n{locations}</VirtualHost>\n")
         return f"""ServerRoot {self.folder}
@@ -281,7 +287,7 @@ MaxRequestWorkers 8
         return counts
 
     def address(self, kind, path):
-        scheme = "https" if kind == "https" else "http"
+        scheme = "https" if kind.startswith("https") else "http"
         return f"{scheme}://localhost:{self.ports[kind]}/{path}"
 
     def bodies(self):
@@ -316,3 +322,96 @@ class NtlmFront:
 
     def bodies(self):
         return take_bodies(self.body_file)
+
+
+class Proxy:
+    """tinyproxy on a free port; `log()` is what it logged of the connections it made."""
+
+    def __init__(self, folder):
+        self.folder = os.path.join(folder, "proxy")
+        self.process = None
+
+    def __enter__(self):
+        os.makedirs(self.folder, exist_ok=True)
+        self.port = free_port()
+        self.log_file = os.path.join(self.folder, "tinyproxy.log")
+        config = os.path.join(self.folder, "tinyproxy.conf")
+        with open(config, "w") as out:
+            out.write(f"Port {self.port}\nListen 127.0.0.1\nTimeout 60\nMaxClients 10\n"
+                      f"Allow 127.0.0.1\nLogLevel Connect\nLogFile \"{self.log_file}\"\n"
+                      f"PidFile \"{self.folder}/tinyproxy.pid\"\n")
+        self.process = subprocess.Popen(["tinyproxy", "-d", "-c", config],
+                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        wait_for_port(self.port, self.process, "tinyproxy")
+        return self
+
+    def __exit__(self, *_):
+        stop(self.process)
+
+    def address(self):
+        return f"http://127.0.0.1:{self.port}"
+
+    def log(self):
+        with open(self.log_file) as log:
+            return log.read()
+
+
+class OddProvider:
+    """A provider that answers every POST with `answer(body) -> (status, headers, payload)` and
+    keeps the bodies that arrived; `chunked` sends the payload without a length."""
+
+    def __init__(self, answer, chunked=False):
+        self.answer = answer
+        self.chunked = chunked
+        self.bodies = []
+        self.server = None
+
+    def __enter__(self):
+        provider = self
+
+        class Handler(http.server.BaseHTTPRequestHandler):
+            protocol_version = "HTTP/1.1"
+
+            def log_message(self, *_):
+                pass
+
+            def do_POST(self):
+                body = self.rfile.read(int(self.headers.get("Content-Length", "0")))
+                provider.bodies.append(body)
+                status, headers, payload = provider.answer(body)
+                self.send_response(status)
+                for name, value in headers:
+                    self.send_header(name, value)
+                if provider.chunked:
+                    self.send_header("Transfer-Encoding", "chunked")
+                    self.end_headers()
+                    try:
+                        for at in range(0, len(payload), 1 << 20):
+                            piece = payload[at:at + (1 << 20)]
+                            self.wfile.write(b"%x\r\n%s\r\n" % (len(piece), piece))
+                        self.wfile.write(b"0\r\n\r\n")
+                    except OSError:
+                        self.close_connection = True
+                    return
+                self.send_header("Content-Length", str(len(payload)))
+                self.end_headers()
+                try:
+                    self.wfile.write(payload)
+                except OSError:
+                    self.close_connection = True
+
+        class Server(http.server.ThreadingHTTPServer):
+            def handle_error(self, *_):
+                pass  # a client that stops reading an answer it will not hold
+
+        self.server = Server(("127.0.0.1", 0), Handler)
+        self.server.daemon_threads = True
+        threading.Thread(target=self.server.serve_forever, daemon=True).start()
+        return self
+
+    def __exit__(self, *_):
+        self.server.shutdown()
+        self.server.server_close()
+
+    def address(self):
+        return f"http://127.0.0.1:{self.server.server_address[1]}/mdprovider"

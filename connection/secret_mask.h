@@ -1,0 +1,37 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// The run's secrets: the password of -p and one written into the
+// provider's address. Whatever the run writes that an answer or a value of
+// the command line can reach passes through `hidden` first. The secrets
+// are wiped when the mask goes.
+class SecretMask {
+ public:
+  SecretMask() = default;
+  ~SecretMask();
+  SecretMask(const SecretMask&) = delete;
+  SecretMask& operator=(const SecretMask&) = delete;
+
+  // An empty secret is none.
+  void add(const std::string& secret);
+  // The password of an address's `user:password@`, as written and decoded.
+  void addFromAddress(const std::string& address);
+
+  bool appearsIn(std::string_view text) const;
+  // `text` with every secret replaced by "***".
+  std::string hidden(std::string_view text) const;
+  // The same, cut to at most `most` bytes: the secrets are hidden before the
+  // cut, so that none shows in part.
+  std::string hiddenHead(std::string_view text, std::size_t most) const;
+
+ private:
+  // The first secret at or after `from`: its place, or npos, and its size.
+  std::size_t next(std::string_view text, std::size_t from,
+                   std::size_t& size) const;
+
+  std::vector<std::string> secrets_;
+};
