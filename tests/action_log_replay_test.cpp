@@ -155,4 +155,29 @@ TEST_F(ActionLogReplayTest, ALogThatIsNotWellFormedNearItsEndSendsNothing) {
   EXPECT_TRUE(requests().empty());
 }
 
+// A transaction cut from its log keeps the namespaces of its names: what
+// its ancestors declared for them goes with it, and nothing more.
+TEST_F(ActionLogReplayTest, ATransactionCarriesTheDeclarationsItsNamesNeed) {
+  replay(
+      "<log xmlns='urn:d' xmlns:q='urn:q' xmlns:unused='urn:u'><q:wrap>"
+      "<transaction seq='1'><q:x q:a='1' b='2' xml:lang='en'/>"
+      "<transaction seq='2' xmlns:r='urn:r'><r:y/><q:z/></transaction>"
+      "</transaction></q:wrap>"
+      "<q:wrap xmlns:q='urn:other'><transaction xmlns='' seq='3'><q:x/>"
+      "</transaction></q:wrap></log>");
+  const std::string inner = "<r:y/><q:z/></transaction>";
+  EXPECT_EQ(requests(),
+            (std::vector<std::string>{
+                sent("<transaction xmlns=\"urn:d\" xmlns:q=\"urn:q\" seq=\"1\">"
+                     "<q:x q:a=\"1\" b=\"2\" xml:lang=\"en\"/>"
+                     "<transaction seq=\"2\" xmlns:r=\"urn:r\">" +
+                     inner + "</transaction>"),
+                sent("<transaction xmlns=\"urn:d\" xmlns:q=\"urn:q\" seq=\"2\" "
+                     "xmlns:r=\"urn:r\">" +
+                     inner),
+                sent("<transaction xmlns:q=\"urn:other\" xmlns=\"\" seq=\"3\">"
+                     "<q:x/></transaction>"),
+                kEndReplay}));
+}
+
 }  // namespace

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <regex>
 #include <set>
 #include <thread>
@@ -48,7 +49,7 @@ std::string beforeSummary(const std::string& err, const std::string& counts) {
 }
 
 class DeliveryTest : public ::testing::Test {
- protected:
+ public:
   DeliveryTest() : program(test_support::installProgram(dir)) {
     dir.write("log.xml", kLog);
     dir.write("query.xml", "<query><select/></query>");
@@ -193,11 +194,32 @@ TEST_F(DeliveryTest, RejectionsKeepTheRunsCourseAndFailTheStatus) {
   EXPECT_EQ(provider.requests().size(), 8u);
 }
 
+// Runs the replay of log.xml, doing `change` to the log once the provider
+// holds request `held` and keeps its answer back: a timer would race a slow
+// start under wine.
+RunResult replayChangedAt(DeliveryTest& test, long held,
+                          const std::function<void(const std::string&)>& change,
+                          StandInProvider& provider) {
+  std::atomic<bool> ended{false};
+  std::thread changer([&] {
+    while (provider.requests().size() < static_cast<std::size_t>(held) &&
+           !ended) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    change(test.dir.path() + "/log.xml");
+  });
+  RunResult result =
+      test.run(provider.address(), {"-t", "AC", "-c", "P", "-s", "log.xml"});
+  ended = true;
+  changer.join();
+  return result;
+}
+
 TEST_F(DeliveryTest, ALogThatChangesWhileItIsReplayedEndsTheRun) {
   // Larger than one piece of reading, so that the replay reads on after the
   // change; large transactions, so that few are sent before the next piece.
-  // The change comes once the provider holds the first transaction and keeps
-  // its answer back: a timer would race a slow start under wine.
+  // One byte of the last transaction changes in place: the size and, to the
+  // second, the time may stay as they were.
   const std::string transaction = "<transaction seq='1'><data>" +
                                   std::string(20'000, 'x') +
                                   "</data></transaction>";
@@ -205,17 +227,15 @@ TEST_F(DeliveryTest, ALogThatChangesWhileItIsReplayedEndsTheRun) {
   while (log.size() < 1'000'000) log += transaction;
   dir.write("log.xml", log + "</log>");
   StandInProvider provider(dir.path(), {"--delay", "2:3000"});
-  std::atomic<bool> ended{false};
-  std::thread rewrite([&] {
-    while (provider.requests().size() < 2 && !ended) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    std::ofstream(dir.path() + "/log.xml", std::ios::app) << "<!-- -->";
-  });
-  const RunResult result =
-      run(provider.address(), {"-t", "AC", "-c", "P", "-s", "log.xml"});
-  ended = true;
-  rewrite.join();
+  const RunResult result = replayChangedAt(
+      *this, 2,
+      [&log](const std::string& path) {
+        std::fstream file(path,
+                          std::ios::in | std::ios::out | std::ios::binary);
+        file.seekp(static_cast<std::streamoff>(log.size() - 100));
+        file.put('y');
+      },
+      provider);
   EXPECT_EQ(result.status, 1);
   const std::string lastLine =
       "The action log \"log.xml\" changed while it was replayed\n";
@@ -229,6 +249,22 @@ TEST_F(DeliveryTest, ALogThatChangesWhileItIsReplayedEndsTheRun) {
                                    std::string::npos;
                           }),
             1);
+}
+
+TEST_F(DeliveryTest, ALogTouchedAfterItWasReadIsNoFault) {
+  // Appended to, and so touched, while its last transaction is delivered:
+  // the replay has read all it sends, and the run goes to its end.
+  StandInProvider provider(dir.path(), {"--delay", "4:1500"});
+  const RunResult result = replayChangedAt(
+      *this, 4,
+      [](const std::string& path) {
+        std::ofstream(path, std::ios::app) << "<!-- appended -->";
+      },
+      provider);
+  EXPECT_EQ(result.status, 0) << result.out << result.err;
+  EXPECT_EQ(result.out, kReplayConsole);
+  EXPECT_EQ(provider.bodies(), traced());
+  EXPECT_EQ(traced().size(), 6u);
 }
 
 TEST_F(DeliveryTest, NoWholeAnswerIsAFailureThatEndsTheRun) {

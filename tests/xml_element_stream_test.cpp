@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 
 #include "tests/test_support.h"
 #include "tests/xml_support.h"
@@ -42,7 +43,7 @@ TEST(XmlElementStreamTest, HandsOutEachOutermostElementThenTheEnd) {
 // of what a cheap check looks at.
 TEST(XmlElementStreamTest, ALogThatChangesBetweenTheReadingsIsNoticed) {
   const std::vector<std::string> rewrites = {
-      kLog + "<!-- more -->",                                 // size
+      "<log><t n='1'><t n='2'/></t><x><t n='3'/></x></log",   // shorter
       "<log><t n='1'><t n='2'/></t><x><t n='3'/></x></lox>",  // a fault
       "<log><t n='1'><x n='2'/></t><x><t n='3'/></x></log>",  // fewer
       "<log><t n='1'><t n='2'/></t><t><t n='3'/></t></log>",  // more
@@ -61,6 +62,75 @@ TEST(XmlElementStreamTest, ALogThatChangesBetweenTheReadingsIsNoticed) {
     const std::vector<std::string> got = drain(stream);
     EXPECT_EQ(got.back(), "changed") << rewrite;
   }
+}
+
+// What the first reading did not read, or what changes after the second
+// has read it, is no change: appended text, a new modification time.
+TEST(XmlElementStreamTest, OnlyWhatIsReadCounts) {
+  TempDir dir;
+  const std::string path = dir.write("log.xml", kLog);
+  platform::XmlElementStream stream(path.c_str(), "t");
+  ASSERT_EQ(stream.count(), 3u);
+  std::ofstream(path, std::ios::app) << "<!-- appended -->";
+  std::filesystem::last_write_time(
+      path, std::filesystem::file_time_type::clock::now());
+  EXPECT_EQ(drain(stream).size(), 3u);
+}
+
+// A change far into a log stops it at the piece that holds it: what came
+// before is handed out, nothing of the changed piece is.
+TEST(XmlElementStreamTest, AChangedPieceIsNeverHandedOut) {
+  TempDir dir;
+  std::string log = "<log>";
+  const std::string element = "<t>" + std::string(1000, 'x') + "</t>";
+  while (log.size() < 3 * 262144) log += element;
+  const std::string path = dir.write("log.xml", log + "</log>");
+  platform::XmlElementStream stream(path.c_str(), "t");
+  const unsigned long count = stream.count();
+  {
+    // One byte in the third piece, in place: same size, same time.
+    std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
+    file.seekp(2 * 262144 + 500);
+    file.put('y');
+  }
+  const std::vector<std::string> got = drain(stream);
+  EXPECT_EQ(got.back(), "changed");
+  EXPECT_LT(got.size() - 1, count);
+  EXPECT_GT(got.size() - 1, 2 * 262144 / element.size() - 2);
+  for (std::size_t i = 0; i + 1 < got.size(); ++i) {
+    ASSERT_EQ(got[i], element) << i;
+  }
+}
+
+// UTF-32, read a piece at a time like every other encoding.
+TEST(XmlElementStreamTest, Utf32IsReadInPiecesToo) {
+  std::string text = "<log>";
+  for (int i = 0; i < 20000; ++i) text += "<t n='" + std::to_string(i) + "'/>";
+  text += "<t n='\xC3\xA9'/></log>";
+  std::string utf32 = std::string("\x00\x00\xFE\xFF", 4);
+  std::u32string wide;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    if (c < 0x80) {
+      wide += c;
+    } else {  // the one two-byte sequence above
+      wide += static_cast<char32_t>(((c & 0x1F) << 6) | (text[++i] & 0x3F));
+    }
+  }
+  for (const char32_t c : wide) {
+    for (int shift = 24; shift >= 0; shift -= 8) {
+      utf32 += static_cast<char>((c >> shift) & 0xFF);
+    }
+  }
+  ASSERT_GT(utf32.size(), 2 * 262144u);
+  TempDir dir;
+  platform::XmlElementStream stream(dir.write("log.xml", utf32).c_str(), "t");
+  EXPECT_EQ(stream.count(), 20001u);
+  const std::vector<std::string> got = drain(stream);
+  ASSERT_EQ(got.size(), 20002u);
+  EXPECT_EQ(got[12345], "<t n=\"12345\"/>");
+  EXPECT_EQ(got[20000], "<t n=\"\xC3\xA9\"/>");
+  EXPECT_EQ(got.back(), "end");
 }
 
 }  // namespace

@@ -34,16 +34,12 @@ class RegularFileStream {
   std::size_t read(char* into, std::size_t room);
   // Reads again from the start.
   void rewind();
-  // Whether the file's size or modification time differs from when it
-  // was opened.
-  bool changed() const;
 
  private:
   int fd_ = -1;
   const char* path_;
   std::size_t size_ = 0;
   std::size_t taken_ = 0;
-  long long modifiedNs_ = 0;
 };
 
 // Whether `path` names a regular file that can be read; false with `reason`

@@ -18,11 +18,6 @@ namespace {
                          "\": " + reason);
 }
 
-long long modifiedNs(const struct stat& info) {
-  return static_cast<long long>(info.st_mtim.tv_sec) * 1000000000LL +
-         info.st_mtim.tv_nsec;
-}
-
 }  // namespace
 
 RegularFileStream::RegularFileStream(const char* path) : path_(path) {
@@ -39,19 +34,11 @@ RegularFileStream::RegularFileStream(const char* path) : path_(path) {
     failToOpen(path, reason);
   }
   size_ = static_cast<std::size_t>(info.st_size);
-  modifiedNs_ = modifiedNs(info);
 }
 
 void RegularFileStream::rewind() {
   if (::lseek(fd_, 0, SEEK_SET) != 0) failToOpen(path_, std::strerror(errno));
   taken_ = 0;
-}
-
-bool RegularFileStream::changed() const {
-  struct stat info {};
-  if (::fstat(fd_, &info) != 0) return true;
-  return static_cast<std::size_t>(info.st_size) != size_ ||
-         modifiedNs(info) != modifiedNs_;
 }
 
 RegularFileStream::~RegularFileStream() {

@@ -50,8 +50,8 @@ int openRegular(const char* path, std::string& reason) {
   return fd;
 }
 
-// Size and last write time, as the system keeps them for the open file.
-bool stampOf(int fd, std::size_t& size, long long& modified) {
+// The size, as the system keeps it for the open file.
+bool sizeOf(int fd, std::size_t& size) {
   BY_HANDLE_FILE_INFORMATION info{};
   if (!GetFileInformationByHandle(
           reinterpret_cast<HANDLE>(::_get_osfhandle(fd)), &info)) {
@@ -59,9 +59,6 @@ bool stampOf(int fd, std::size_t& size, long long& modified) {
   }
   size =
       (static_cast<std::size_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
-  modified =
-      (static_cast<long long>(info.ftLastWriteTime.dwHighDateTime) << 32) |
-      info.ftLastWriteTime.dwLowDateTime;
   return true;
 }
 
@@ -71,7 +68,7 @@ RegularFileStream::RegularFileStream(const char* path) : path_(path) {
   std::string reason;
   fd_ = openRegular(path, reason);
   if (fd_ < 0) failToOpen(path, reason);
-  if (!stampOf(fd_, size_, modifiedNs_)) {
+  if (!sizeOf(fd_, size_)) {
     ::_close(fd_);
     fd_ = -1;
     failToOpen(path, windowsErrorText(GetLastError()));
@@ -98,13 +95,6 @@ void RegularFileStream::rewind() {
     failToOpen(path_, std::strerror(errno));
   }
   taken_ = 0;
-}
-
-bool RegularFileStream::changed() const {
-  std::size_t size = 0;
-  long long modified = 0;
-  return !stampOf(fd_, size, modified) || size != size_ ||
-         modified != modifiedNs_;
 }
 
 bool isReadableFile(const std::string& path, std::string& reason) {

@@ -5,6 +5,7 @@
 #include "platform/core/tov_exception.h"
 #include "platform/xml/allocation_watch.h"
 #include "platform/xml/xml_document_data.h"
+#include "platform/xml/xml_namespaces.h"
 
 using platform::XmlAccess;
 using platform::XmlDocumentData;
@@ -206,9 +207,23 @@ TOVIDOM_Node TOVIDOM_Document::importNode(const TOVIDOM_Node& node, int deep) {
   pugi::xml_node limbo = limboOf(*document_);
   const pugi::xml_node copy =
       deep != 0 ? limbo.append_copy(source) : copyShallow(limbo, source);
+  // The names keep their namespaces: what the ancestors declared for them
+  // goes with the copy.
+  platform::Declarations outside;
+  std::vector<pugi::xml_node> ancestors;
+  for (pugi::xml_node up = source.parent(); up.type() == pugi::node_element;
+       up = up.parent()) {
+    ancestors.push_back(up);
+  }
+  for (auto up = ancestors.rbegin(); up != ancestors.rend(); ++up) {
+    platform::addDeclarationsOf(*up, outside);
+  }
+  const bool declared = !copy || platform::declareWhatItNeeds(copy, outside);
   // A copy that ran out of memory half-way is partial, never a payload.
   platform::throwIfAllocationFailed("importNode");
-  if (!copy) throw new TOVException("importNode: the node cannot be copied");
+  if (!copy || !declared) {
+    throw new TOVException("importNode: the node cannot be copied");
+  }
   return XmlAccess::makeNode(document_, copy);
 }
 

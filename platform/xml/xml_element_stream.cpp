@@ -14,6 +14,7 @@ struct XmlElementStream::State {
   std::string path;
   std::string name;
   RegularFileStream file;
+  BlockPrints prints;                   // what the first reading saw
   std::unique_ptr<XmlFileFeed> second;  // the reading that hands elements out
   unsigned long long counted = 0;
 
@@ -26,7 +27,14 @@ struct XmlElementStream::State {
         [this, capture](bool utf8) {
           return std::make_unique<XmlTreeBuilder>(name, capture, utf8);
         },
-        capture);
+        &prints);
+  }
+
+  [[noreturn]] void refuse(const XmlFileFeed& feed) const {
+    if (feed.fault() == XmlFileFeed::Fault::kOutOfMemory) {
+      throw new TOVException("Out of memory while \"" + path + "\" was read");
+    }
+    throw new TOVException("Failed to parse \"" + path + "\"" + feed.failure());
   }
 };
 
@@ -37,10 +45,7 @@ XmlElementStream::~XmlElementStream() = default;
 
 unsigned long XmlElementStream::count() {
   const std::unique_ptr<XmlFileFeed> first = state_->feed(false);
-  if (!first->run()) {
-    throw new TOVException("Failed to parse \"" + state_->path + "\"" +
-                           first->failure());
-  }
+  if (!first->run()) state_->refuse(*first);
   state_->counted = first->builder().found();
   return static_cast<unsigned long>(state_->counted);
 }
@@ -52,21 +57,23 @@ XmlElementStream::Next XmlElementStream::next(TOVIDOM_Document& document) {
     throw new TOVException("next needs an empty document");
   }
   if (!s.second) {
-    if (s.file.changed()) return Next::kChanged;
     s.file.rewind();
+    s.prints.startChecking();
     s.second = s.feed(true);
   }
   XmlFileFeed& feed = *s.second;
   if (!feed.finished()) {
     feed.builder().target(*data);
-    if (!feed.run() || feed.builder().found() > s.counted) {
+    if (!feed.run()) {
       data->document.reset();
-      return Next::kChanged;
+      // The same bytes read the same way fail the same way: only a change
+      // or a shortage of memory can fail this reading.
+      if (feed.fault() == XmlFileFeed::Fault::kChanged) return Next::kChanged;
+      s.refuse(feed);
     }
     if (!feed.finished()) return Next::kElement;
   }
-  const bool same = feed.builder().found() == s.counted && !s.file.changed();
-  return same ? Next::kEnd : Next::kChanged;
+  return feed.builder().found() == s.counted ? Next::kEnd : Next::kChanged;
 }
 
 }  // namespace platform

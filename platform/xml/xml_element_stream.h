@@ -26,9 +26,11 @@ class XmlElementStream {
 
   enum class Next { kElement, kEnd, kChanged };
   // After `count`: fills `document`, which must be empty, with the next
-  // outermost element. kChanged, with `document` left empty, when the file
-  // is no longer what `count` read: its size or modification time differs,
-  // or the second reading finds other elements or a fault.
+  // outermost element. kChanged, with `document` left empty, when a piece
+  // of the file that this reading is about to use differs from what
+  // `count` read; nothing of that piece is handed out. A change past what
+  // `count` read, or after it is read again, is none. Throws when memory
+  // runs out.
   Next next(TOVIDOM_Document& document);
 
  private:

@@ -160,12 +160,21 @@ bool isUtf32(const char* text, std::size_t size) {
 }
 
 std::size_t utf32ToUtf8(const char* text, std::size_t size, std::string& out) {
+  return Utf32Decoder().convert(text, size, out);
+}
+
+std::size_t Utf32Decoder::convert(const char* text, std::size_t size,
+                                  std::string& out) {
   const auto* b = reinterpret_cast<const unsigned char*>(text);
-  const bool bigEndian = utf32At(b, true) == 0xFEFF || utf32At(b, true) == '<';
-  std::size_t at = utf32At(b, bigEndian) == 0xFEFF ? 4 : 0;
-  out.reserve(size / 4);
+  std::size_t at = 0;
+  if (!started_ && size >= 4) {
+    started_ = true;
+    bigEndian_ = utf32At(b, true) == 0xFEFF || utf32At(b, true) == '<';
+    if (utf32At(b, bigEndian_) == 0xFEFF) at = 4;
+  }
+  out.reserve(out.size() + size / 4);
   for (; at + 4 <= size; at += 4) {
-    const char32_t code = utf32At(b + at, bigEndian);
+    const char32_t code = utf32At(b + at, bigEndian_);
     if (code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return at;
     appendUtf8(out, code);
   }

@@ -25,4 +25,18 @@ bool isUtf32(const char* text, std::size_t size);
 // no character.
 std::size_t utf32ToUtf8(const char* text, std::size_t size, std::string& out);
 
+// UTF-32 converted to UTF-8 a piece at a time: the first piece tells the
+// byte order and may begin with a byte-order mark; every piece but the last
+// holds whole code units.
+class Utf32Decoder {
+ public:
+  // Appends the piece's text to `out`. Returns `size`, or the offset in the
+  // piece of the first code unit that is no character.
+  std::size_t convert(const char* text, std::size_t size, std::string& out);
+
+ private:
+  bool started_ = false;
+  bool bigEndian_ = false;
+};
+
 }  // namespace platform

@@ -37,6 +37,9 @@ class XmlTreeBuilder {
   // The elements of the selected name met so far, nested ones included.
   unsigned long long found() const;
   bool suspended() const;
+  // After a false feed: whether memory ran out, rather than the text being
+  // refused.
+  bool outOfMemory() const;
   // Goes on after a suspension; false as for `feed`.
   bool resume();
 

@@ -1,9 +1,12 @@
 #include <expat.h>
 
+#include <cstring>
 #include <string>
+#include <vector>
 
 #include "platform/xml/allocation_watch.h"
 #include "platform/xml/xml_document_data.h"
+#include "platform/xml/xml_namespaces.h"
 #include "platform/xml/xml_tree_builder.h"
 
 namespace platform {
@@ -35,6 +38,10 @@ struct XmlTreeBuilder::State {
   std::string select;
   bool capture = false;
   int captured = 0;  // levels inside the element being built
+  // The namespaces declared around the element being built, with where
+  // each enclosing element's own begin.
+  Declarations outside;
+  std::vector<std::size_t> outsideMarks;
   unsigned long long found = 0;
   bool inCdata = false;
   bool inDoctype = false;
@@ -99,7 +106,11 @@ struct XmlTreeBuilder::State {
       if (!s.select.empty()) {
         const bool selected = s.select == name;
         if (selected) ++s.found;
-        if (!s.capture || (s.captured == 0 && !selected)) return;
+        if (!s.capture) return;
+        if (s.captured == 0 && !selected) {
+          s.enterOutside(attributes);
+          return;
+        }
         if (s.captured++ == 0) s.current = s.data->document;
       }
       pugi::xml_node element = s.add(pugi::node_element);
@@ -113,15 +124,37 @@ struct XmlTreeBuilder::State {
     });
   }
 
+  void enterOutside(const XML_Char** attributes) {
+    outsideMarks.push_back(outside.size());
+    for (; attributes[0] != nullptr; attributes += 2) {
+      const char* name = attributes[0];
+      if (std::strncmp(name, "xmlns", 5) != 0) continue;
+      if (name[5] == '\0') outside.emplace_back("", attributes[1]);
+      if (name[5] == ':') outside.emplace_back(name + 6, attributes[1]);
+    }
+  }
+
+  void leaveOutside() {
+    if (outsideMarks.empty()) return;
+    outside.resize(outsideMarks.back());
+    outsideMarks.pop_back();
+  }
+
   static void XMLCALL end(void* user, const XML_Char*) {
     State& s = of(user);
     --s.depth;
-    if (!s.building()) return;
+    if (!s.building()) {
+      s.leaveOutside();
+      return;
+    }
     s.guarded([&] {
       s.flushText();
+      const pugi::xml_node finished = s.current;
       s.current = s.current.parent();
-      // The caller takes the element before the parse goes on.
+      // The caller takes the element before the parse goes on, with the
+      // declarations its names need from around it.
       if (!s.select.empty() && --s.captured == 0) {
+        if (!declareWhatItNeeds(finished, s.outside)) s.refuseForMemory();
         XML_StopParser(s.parser.get(), XML_TRUE);
       }
     });
@@ -274,6 +307,11 @@ bool XmlTreeBuilder::feedRoom(std::size_t size, bool last) {
   const XML_Status status =
       XML_ParseBuffer(state_->parser.get(), static_cast<int>(size), last);
   return checked(status != XML_STATUS_ERROR);
+}
+
+bool XmlTreeBuilder::outOfMemory() const {
+  return !state_->parser || state_->outOfMemory ||
+         XML_GetErrorCode(state_->parser.get()) == XML_ERROR_NO_MEMORY;
 }
 
 bool XmlTreeBuilder::suspended() const {
