@@ -326,8 +326,7 @@ TEST_F(RobustnessTest, ALogLargerThanItsMemoryIsReplayedTheSame) {
       EXPECT_EQ(result.status, 0) << "limit " << limit << " UTF-32 " << utf32;
       traces.push_back(test_support::readFile(dir.path() + "/" + trace));
     }
-    EXPECT_EQ(std::count(traces[0].begin(), traces[0].end(), '\0'),
-              count + 2);
+    EXPECT_EQ(std::count(traces[0].begin(), traces[0].end(), '\0'), count + 2);
     EXPECT_TRUE(traces[0] == traces[1]);
   }
 }
@@ -349,8 +348,7 @@ TEST_F(RobustnessTest, MemoryThatRunsOutInTheSecondReadingIsSaidSo) {
   EXPECT_EQ(result.out,
             "Transaction count: 1\n\n"
             "Out of memory while \"many.xml\" was read\n");
-  EXPECT_EQ(test_support::readTrace(dir.path() + "/requests.trace").size(),
-            1u);
+  EXPECT_EQ(test_support::readTrace(dir.path() + "/requests.trace").size(), 1u);
 }
 
 TEST_F(RobustnessTest, SeqTextFormsFollowTheNumberRules) {
