@@ -3,7 +3,9 @@
 #include <iostream>
 #include <string>
 
+#include "connection/run_files.h"
 #include "platform/os/environment.h"
+#include "platform/os/host_name.h"
 
 MDProviderClient::MDProviderClient()
     : userName(""),
@@ -17,6 +19,13 @@ MDProviderClient::~MDProviderClient() { password.wipe(); }
 
 bool MDProviderClient::initialize() {
   if (authNamespace == "") authNamespace = "NTLM";
+  std::string problem;
+  // Before anything is opened: a report named like the script would
+  // replace it.
+  if (!runFilesAreDistinct(scriptPath.str(), problem)) {
+    std::cerr << problem << std::endl;
+    return false;
+  }
   const std::string tracePath = platform::environmentValue("MDPROVIDER_TRACE");
   if (!tracePath.empty() && !requestTrace.isOpen()) {
     std::string reason;
@@ -27,22 +36,30 @@ bool MDProviderClient::initialize() {
     }
   }
   secrets.add(password.str());
-  std::string problem;
   if (!delivery.configure({userName.str(), password.str(), authNamespace.str()},
                           secrets, problem)) {
     std::cerr << problem << std::endl;
     return false;
   }
-  if (!openReport()) return false;
   startRun();
-  return true;
+  return openReport();
 }
 
 bool MDProviderClient::openReport() {
   const std::string path = platform::environmentValue("MDPROVIDER_REPORT");
   if (path.empty()) return true;
+  ReportHeader header;
+  header.suiteName = testType.str().empty()
+                         ? projectName.str()
+                         : testType.str() + " " + projectName.str();
+  header.project = projectName.str();
+  header.script = scriptPath.str();
+  header.delivering = delivery.isOn();
+  header.address = delivery.address();
+  header.timestamp = startedTimestamp;
+  header.hostname = platform::hostName();
   std::string reason;
-  if (!report.open(path, projectName.str(), secrets, reason)) {
+  if (!report.open(path, header, secrets, reason)) {
     std::cerr << "Cannot write the report \"" << path << "\": " << reason
               << std::endl;
     return false;

@@ -7,7 +7,6 @@
 
 #include "client/md_provider_client.h"
 #include "connection/junit_report.h"
-#include "platform/os/host_name.h"
 
 namespace {
 
@@ -33,8 +32,7 @@ bool MDProviderClient::finishRun() {
   const double seconds = std::chrono::duration<double>(
                              std::chrono::steady_clock::now() - startedAt)
                              .count();
-  const bool delivering = delivery.isOn();
-  if (delivering) {
+  if (delivery.isOn()) {
     // The connection and the password's copies go with the delivery.
     delivery.end();
     password.wipe();
@@ -47,18 +45,8 @@ bool MDProviderClient::finishRun() {
   }
   if (!report.isOpen()) return true;
   runRecord.finish();
-  ReportHeader header;
-  header.suiteName = testType.str().empty()
-                         ? projectName.str()
-                         : testType.str() + " " + projectName.str();
-  header.script = scriptPath.str();
-  header.delivering = delivering;
-  header.address = delivery.address();
-  header.timestamp = startedTimestamp;
-  header.hostname = platform::hostName();
-  header.seconds = seconds;
   std::string reason;
-  if (report.commit(header, reason)) return true;
+  if (report.commit(seconds, reason)) return true;
   std::cerr << "Failed to write the report \"" << report.path()
             << "\": " << reason << std::endl;
   return false;

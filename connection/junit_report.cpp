@@ -3,11 +3,10 @@
 namespace {
 
 constexpr std::size_t kChunk = 1 << 16;
-
-void writeCounts(ReportText& out, long tests, long failures, long errors) {
-  out.raw(" tests=\"").number(tests).raw("\" failures=\"").number(failures);
-  out.raw("\" errors=\"").number(errors).raw("\"");
-}
+// Room in each start tag for the counts and the time: the most that four
+// numbers of a long's digits take with their names. What they do not fill
+// stays blank, as XML lets a tag hold.
+constexpr std::size_t kCountsRoom = 140;
 
 void writeProperty(ReportText& out, const char* name,
                    const std::string& value) {
@@ -17,21 +16,39 @@ void writeProperty(ReportText& out, const char* name,
 
 }  // namespace
 
-bool JUnitReport::open(const std::string& path, const std::string& project,
+bool JUnitReport::open(const std::string& path, const ReportHeader& header,
                        const SecretMask& secrets, std::string& reason) {
-  if (!file_.open(path, reason) || !cases_.open(path, reason)) return false;
+  if (!file_.open(path, reason)) return false;
   text_ = ReportText(&secrets);
   text_.text().reserve(kChunk + 8192);
-  caseHead_ = "    <testcase classname=\"";
   ReportText head(&secrets);
-  head.escaped(project);
-  caseHead_ += head.text() + "\" name=\"";
-  return true;
+  head.escaped(header.project);
+  caseHead_ = "    <testcase classname=\"" + head.text() + "\" name=\"";
+
+  ReportText& out = text_;
+  const std::string room(kCountsRoom, ' ');
+  out.raw("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n");
+  out.raw("<testsuites name=\"KesMDProviderClient\"");
+  suitesCounts_ = out.text().size();
+  out.raw(room.c_str()).raw(">\n  <testsuite name=\"");
+  out.escaped(header.suiteName).raw("\"");
+  suiteCounts_ = out.text().size();
+  out.raw(room.c_str());
+  out.raw(" timestamp=\"").escaped(header.timestamp);
+  out.raw("\" hostname=\"").escaped(header.hostname).raw("\">\n");
+  out.raw("    <properties>\n");
+  writeProperty(out, "script", header.script);
+  writeProperty(out, "delivery", header.delivering ? "on" : "off");
+  writeProperty(out, "address", header.address);
+  out.raw("    </properties>\n");
+  write();
+  reason = writeError_;
+  return writeError_.empty();
 }
 
-void JUnitReport::spool() {
+void JUnitReport::write() {
   std::string& text = text_.text();
-  if (writeError_.empty()) cases_.append(text.data(), text.size(), writeError_);
+  if (writeError_.empty()) file_.append(text.data(), text.size(), writeError_);
   text.clear();
 }
 
@@ -64,7 +81,7 @@ void JUnitReport::add(const TestCase& testcase) {
       out.raw("><error message=\"the request did not finish\"/></testcase>\n");
       break;
   }
-  if (out.text().size() >= kChunk) spool();
+  if (out.text().size() >= kChunk) write();
 }
 
 void JUnitReport::addRunError(const std::string& message) {
@@ -72,7 +89,19 @@ void JUnitReport::addRunError(const std::string& message) {
   runError_ = message;
 }
 
-bool JUnitReport::commit(const ReportHeader& header, std::string& reason) {
+void JUnitReport::fillCounts(unsigned long long at, std::size_t room,
+                             bool suite, double seconds, std::string& reason) {
+  ReportText counts;
+  counts.raw(" tests=\"").number(tests_).raw("\" failures=\"");
+  counts.number(failures_).raw("\" errors=\"").number(errors_).raw("\"");
+  if (suite) counts.raw(" skipped=\"0\"");
+  counts.raw(" time=\"").seconds(seconds).raw("\"");
+  std::string& text = counts.text();
+  text.resize(room, ' ');
+  if (reason.empty()) file_.writeAt(at, text.data(), text.size(), reason);
+}
+
+bool JUnitReport::commit(double seconds, std::string& reason) {
   if (hasRunError_) {
     ++tests_;
     ++errors_;
@@ -80,28 +109,10 @@ bool JUnitReport::commit(const ReportHeader& header, std::string& reason) {
     text_.raw("run\" time=\"0.000000\"><error message=\"");
     text_.escaped(runError_).raw("\"/></testcase>\n");
   }
-  spool();
-  if (!writeError_.empty()) {
-    reason = writeError_;
-    return false;
-  }
-  ReportText& out = text_;
-  out.raw("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n");
-  out.raw("<testsuites name=\"KesMDProviderClient\"");
-  writeCounts(out, tests_, failures_, errors_);
-  out.raw(" time=\"").seconds(header.seconds).raw("\"");
-  out.raw(">\n  <testsuite name=\"").escaped(header.suiteName).raw("\"");
-  writeCounts(out, tests_, failures_, errors_);
-  out.raw(" skipped=\"0\" time=\"").seconds(header.seconds);
-  out.raw("\" timestamp=\"").escaped(header.timestamp);
-  out.raw("\" hostname=\"").escaped(header.hostname).raw("\">\n");
-  out.raw("    <properties>\n");
-  writeProperty(out, "script", header.script);
-  writeProperty(out, "delivery", header.delivering ? "on" : "off");
-  writeProperty(out, "address", header.address);
-  out.raw("    </properties>\n");
-  const std::string foot = "  </testsuite>\n</testsuites>\n";
-  return file_.append(out.text().data(), out.text().size(), reason) &&
-         cases_.copyTo(file_, reason) &&
-         file_.append(foot.data(), foot.size(), reason) && file_.commit(reason);
+  text_.raw("  </testsuite>\n</testsuites>\n");
+  write();
+  reason = writeError_;
+  fillCounts(suitesCounts_, kCountsRoom, false, seconds, reason);
+  fillCounts(suiteCounts_, kCountsRoom, true, seconds, reason);
+  return reason.empty() && file_.commit(reason);
 }

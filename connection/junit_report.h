@@ -5,19 +5,18 @@
 
 #include "connection/report_text.h"
 #include "platform/os/atomic_file.h"
-#include "platform/os/spool_file.h"
 
 class SecretMask;
 
-// What the report says about the run as a whole.
+// What the report says about the run as a whole, known when it starts.
 struct ReportHeader {
   std::string suiteName;  // the test type and the project
+  std::string project;
   std::string script;
   bool delivering = false;
   std::string address;    // without credentials
   std::string timestamp;  // ISO 8601, UTC
   std::string hostname;
-  double seconds = 0;
 };
 
 // One request of the run as the report shows it.
@@ -36,13 +35,13 @@ struct TestCase {
 // order, a `failure` for a rejected request, an `error` for one whose
 // delivery failed, and a `run` testcase for a failure outside any request.
 // Well-formed UTF-8 whatever the texts hold, and without the secrets. The
-// testcases go to a file beside the report as the run goes, so that a long
-// run is not held in memory; `commit` joins them to the suite's head, whose
-// counts are known only then, and puts the report in place whole.
+// report is written as the run goes, to the one file that `commit` puts in
+// place: the counts and the time, known only then, are written over room
+// that the suite's head keeps for them.
 class JUnitReport {
  public:
   // False with `reason` set when the report cannot be written.
-  bool open(const std::string& path, const std::string& project,
+  bool open(const std::string& path, const ReportHeader& header,
             const SecretMask& secrets, std::string& reason);
   bool isOpen() const { return file_.isOpen(); }
   const std::string& path() const { return file_.path(); }
@@ -51,15 +50,18 @@ class JUnitReport {
   // A failure outside any request.
   void addRunError(const std::string& message);
   // False with the reason of the first write that failed.
-  bool commit(const ReportHeader& header, std::string& reason);
+  bool commit(double seconds, std::string& reason);
 
  private:
-  void spool();
+  void write();
+  void fillCounts(unsigned long long at, std::size_t room, bool suite,
+                  double seconds, std::string& reason);
 
   platform::AtomicFile file_;
-  platform::SpoolFile cases_;
   ReportText text_;
   std::string caseHead_;  // every testcase up to its name, escaped once
+  unsigned long long suitesCounts_ = 0;  // where the room for counts begins
+  unsigned long long suiteCounts_ = 0;
   std::string runError_;
   bool hasRunError_ = false;
   long tests_ = 0;

@@ -1,47 +1,34 @@
 #include "platform/os/atomic_file.h"
 
-#include "platform/os/descriptor_calls.h"
-
 namespace platform {
 
-AtomicFile::~AtomicFile() { discard(); }
-
-void AtomicFile::discard() {
-  if (fd_ < 0) return;
-  std::string ignored;
-  closeFile(fd_, ignored);
-  removeFile(temporary_);
-  fd_ = -1;
-}
+AtomicFile::~AtomicFile() { dropHiddenFile(file_); }
 
 bool AtomicFile::open(const std::string& path, std::string& reason) {
-  discard();
-  if (isOtherThanRegularFile(path)) {
+  dropHiddenFile(file_);
+  const std::string target = followedLinks(path);
+  if (isOtherThanRegularFile(target)) {
     reason = "not a regular file";
     return false;
   }
-  std::string temporary = path + ".tmp-XXXXXX";
-  const int fd = createUniqueFile(temporary, false, reason);
-  if (fd < 0) return false;
-  fd_ = fd;
+  if (!createHiddenFile(target, file_, reason)) return false;
   path_ = path;
-  temporary_ = temporary;
+  target_ = target;
   return true;
 }
 
 bool AtomicFile::append(const char* data, std::size_t size,
                         std::string& reason) {
-  return writeAll(fd_, data, size, reason);
+  return writeAll(file_.fd, data, size, reason);
+}
+
+bool AtomicFile::writeAt(unsigned long long offset, const char* data,
+                         std::size_t size, std::string& reason) {
+  return platform::writeAt(file_.fd, offset, data, size, reason);
 }
 
 bool AtomicFile::commit(std::string& reason) {
-  const int fd = fd_;
-  fd_ = -1;
-  if (!closeFile(fd, reason) || !replaceFile(temporary_, path_, reason)) {
-    removeFile(temporary_);
-    return false;
-  }
-  return true;
+  return keepHiddenFile(file_, target_, reason);
 }
 
 }  // namespace platform

@@ -3,11 +3,15 @@
 #include <cstddef>
 #include <string>
 
+#include "platform/os/descriptor_calls.h"
+
 namespace platform {
 
-// A file that appears whole or not at all: written to a temporary file
-// beside it and renamed into place by `commit`. Until then an earlier file
-// at the path stays as it was; one never committed is removed.
+// A file that appears whole or not at all: written where nobody sees it and
+// put in place by `commit`. Until then an earlier file at the path stays as
+// it was, and a run that ends without committing, killed or not, leaves
+// nothing behind. A path that is a symbolic link keeps its link: the file
+// it leads to is replaced. The new file has the mode the umask gives.
 class AtomicFile {
  public:
   AtomicFile() = default;
@@ -15,23 +19,25 @@ class AtomicFile {
   AtomicFile(const AtomicFile&) = delete;
   AtomicFile& operator=(const AtomicFile&) = delete;
 
-  // Creates the temporary file. False with `reason` set when the folder is
-  // missing, the file cannot be created, or the path is not a regular file.
+  // Makes the file that will be put in place. False with `reason` set when
+  // the folder is missing, nothing can be created there, or the path is not
+  // a regular file.
   bool open(const std::string& path, std::string& reason);
-  bool isOpen() const { return fd_ >= 0; }
+  bool isOpen() const { return file_.fd >= 0; }
   const std::string& path() const { return path_; }
 
   // False with `reason` set when not all of the bytes could be written.
   bool append(const char* data, std::size_t size, std::string& reason);
+  // Writes over bytes appended before, at `offset`.
+  bool writeAt(unsigned long long offset, const char* data, std::size_t size,
+               std::string& reason);
   // Puts the file in place; false with `reason` set when it cannot be.
   bool commit(std::string& reason);
 
  private:
-  void discard();
-
-  int fd_ = -1;
+  HiddenFile file_;
   std::string path_;
-  std::string temporary_;
+  std::string target_;  // where the path's links lead
 };
 
 }  // namespace platform

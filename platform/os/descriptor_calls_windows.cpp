@@ -20,7 +20,24 @@ int failed(std::string& reason) {
   return -1;
 }
 
+bool failedWindows(std::string& reason) {
+  reason = windowsErrorText(GetLastError());
+  return false;
+}
+
 constexpr int kWriting = _O_BINARY | _O_NOINHERIT;
+
+// Whether the system lets the file go when its last handle closes.
+bool deleteOnClose(HANDLE handle, bool on) {
+  FILE_DISPOSITION_INFO disposition{};
+  disposition.DeleteFile = on ? TRUE : FALSE;
+  return SetFileInformationByHandle(handle, FileDispositionInfo, &disposition,
+                                    sizeof disposition) != 0;
+}
+
+HANDLE handleOf(int fd) {
+  return reinterpret_cast<HANDLE>(::_get_osfhandle(fd));
+}
 
 }  // namespace
 
@@ -38,22 +55,66 @@ int createFile(const std::string& path, std::string& reason) {
   return fd >= 0 ? fd : failed(reason);
 }
 
-int createUniqueFile(std::string& name, bool hidden, std::string& reason) {
+bool createHiddenFile(const std::string& target, HiddenFile& file,
+                      std::string& reason) {
   static const char kLetters[] =
       "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-  const std::size_t suffix = name.size() - 6;
   std::random_device random;
+  file = HiddenFile();
   for (int attempt = 0; attempt < 100; ++attempt) {
-    for (std::size_t i = 0; i < 6; ++i)
-      name[suffix + i] = kLetters[random() % 62];
-    const int flags =
-        _O_RDWR | _O_CREAT | _O_EXCL | kWriting | (hidden ? _O_TEMPORARY : 0);
-    const int fd =
-        ::_wopen(wideFromUtf8(name).c_str(), flags, _S_IREAD | _S_IWRITE);
-    if (fd >= 0) return fd;
-    if (errno != EEXIST) break;
+    std::string name = target + ".tmp-";
+    for (int i = 0; i < 6; ++i) name += kLetters[random() % 62];
+    // Created exclusively; marked to go when it is closed, which a run
+    // that is killed does too.
+    const HANDLE handle = CreateFileW(
+        wideFromUtf8(name).c_str(), GENERIC_READ | GENERIC_WRITE | DELETE,
+        FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
+        FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+      if (GetLastError() == ERROR_FILE_EXISTS) continue;
+      return failedWindows(reason);
+    }
+    deleteOnClose(handle, true);
+    file.fd = ::_open_osfhandle(reinterpret_cast<intptr_t>(handle),
+                                _O_BINARY | _O_RDWR);
+    if (file.fd < 0) {
+      CloseHandle(handle);
+      return failed(reason) == 0;
+    }
+    file.temporaryName = name;
+    return true;
   }
-  return failed(reason);
+  errno = EEXIST;
+  return failed(reason) == 0;
+}
+
+// Replaces the file at once and on the disk before it returns: a reader
+// sees the old file or the new one, whole.
+bool keepHiddenFile(HiddenFile& file, const std::string& target,
+                    std::string& reason) {
+  bool kept = deleteOnClose(handleOf(file.fd), false) || failedWindows(reason);
+  kept =
+      kept &&
+      (MoveFileExW(wideFromUtf8(file.temporaryName).c_str(),
+                   wideFromUtf8(target).c_str(),
+                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0 ||
+       failedWindows(reason));
+  if (!kept) deleteOnClose(handleOf(file.fd), true);
+  std::string closing;
+  if (!closeFile(file.fd, closing) && kept) {
+    reason = closing;
+    kept = false;
+  }
+  file = HiddenFile();
+  return kept;
+}
+
+void dropHiddenFile(HiddenFile& file) {
+  if (file.fd >= 0) ::_close(file.fd);
+  if (!file.temporaryName.empty()) {
+    ::_wunlink(wideFromUtf8(file.temporaryName).c_str());
+  }
+  file = HiddenFile();
 }
 
 bool writeAll(int fd, const char* data, std::size_t size, std::string& reason) {
@@ -71,34 +132,19 @@ bool writeAll(int fd, const char* data, std::size_t size, std::string& reason) {
   return true;
 }
 
-long long readAt(int fd, unsigned long long offset, char* into,
-                 std::size_t size, std::string& reason) {
-  if (::_lseeki64(fd, static_cast<long long>(offset), SEEK_SET) < 0) {
-    return failed(reason);
+bool writeAt(int fd, unsigned long long offset, const char* data,
+             std::size_t size, std::string& reason) {
+  const long long end = ::_lseeki64(fd, 0, SEEK_END);
+  if (end < 0 ||
+      ::_lseeki64(fd, static_cast<long long>(offset), SEEK_SET) < 0) {
+    return failed(reason) == 0;
   }
-  const unsigned piece = size < INT_MAX ? static_cast<unsigned>(size) : INT_MAX;
-  const int got = ::_read(fd, into, piece);
-  return got >= 0 ? got : failed(reason);
+  const bool written = writeAll(fd, data, size, reason);
+  return ::_lseeki64(fd, end, SEEK_SET) >= 0 && written;
 }
 
 bool closeFile(int fd, std::string& reason) {
   return ::_close(fd) == 0 || failed(reason) == 0;
-}
-
-void removeFile(const std::string& path) {
-  ::_wunlink(wideFromUtf8(path).c_str());
-}
-
-// Replaces the file at once and on the disk before it returns: a reader
-// sees the old report or the new one, whole.
-bool replaceFile(const std::string& from, const std::string& to,
-                 std::string& reason) {
-  if (MoveFileExW(wideFromUtf8(from).c_str(), wideFromUtf8(to).c_str(),
-                  MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    return true;
-  }
-  reason = windowsErrorText(GetLastError());
-  return false;
 }
 
 bool isOtherThanRegularFile(const std::string& path) {
@@ -114,5 +160,9 @@ bool isOtherThanRegularFile(const std::string& path) {
   CloseHandle(file);
   return !regular;
 }
+
+// Testers' folders on Windows hold no symbolic links that a program must
+// see through: a path is taken as it is.
+std::string followedLinks(const std::string& path) { return path; }
 
 }  // namespace platform

@@ -1,0 +1,46 @@
+#include "connection/run_files.h"
+
+#include <vector>
+
+#include "platform/os/environment.h"
+#include "platform/os/file_identity.h"
+
+namespace {
+
+struct RunFile {
+  std::string shown;  // as a message names it
+  platform::FileIdentity identity;
+};
+
+}  // namespace
+
+bool runFilesAreDistinct(const std::string& scriptPath, std::string& problem) {
+  std::vector<RunFile> files;
+  const auto add = [&files](std::string shown, const std::string& path) {
+    if (!path.empty()) {
+      files.push_back({std::move(shown), platform::fileIdentity(path)});
+    }
+  };
+  add("the script \"" + scriptPath + "\"", scriptPath);
+  std::vector<const char*> variables = {"MDPROVIDER_TRACE",
+                                        "MDPROVIDER_REPORT"};
+  // The others are read only while delivering.
+  if (!platform::environmentValue("MDPROVIDER_DELIVER").empty()) {
+    variables.insert(variables.end(),
+                     {"MDPROVIDER_RESPONSES", "MDPROVIDER_BASELINE",
+                      "MDPROVIDER_RECORD", "MDPROVIDER_BASELINE_RULES"});
+  }
+  for (const char* variable : variables) {
+    const std::string path = platform::environmentValue(variable);
+    add(std::string(variable) + "=\"" + path + "\"", path);
+  }
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    for (std::size_t j = i + 1; j < files.size(); ++j) {
+      if (files[i].identity == files[j].identity) {
+        problem = files[j].shown + " and " + files[i].shown + " are one file";
+        return false;
+      }
+    }
+  }
+  return true;
+}
