@@ -35,6 +35,9 @@ class MDProviderClient {
   bool initialize();
   // A failure that ended the run, as the driver printed it, for the report.
   void noteRunFailure(const char* message);
+  // The run was interrupted: says on standard error, and in the report,
+  // after which request it stopped and how to go on from there.
+  void noteInterruption();
   // The end of a run that got through initialize: the summary of a
   // delivering run and the report. False, after a line on standard error,
   // when the report could not be written.
@@ -72,6 +75,18 @@ class MDProviderClient {
                             const I18NString& scriptPath);
 
  private:
+  // Which request is in hand: a replayed transaction's place in the log
+  // and its number, or a request known by its type and action.
+  struct RequestName {
+    bool isTransaction = false;
+    unsigned long long ordinal = 0;  // among all transactions, from 1
+    std::int32_t seq = 0;
+    std::string typeAndAction;
+    std::string shown() const;
+  };
+  // The next request replays a transaction.
+  void nextIsTransaction(unsigned long long ordinal, std::int32_t seq);
+
   bool projectRequest(long actionId);
   bool openReport();
   void startRun();
@@ -96,6 +111,12 @@ class MDProviderClient {
   // takes each request's testcase as it ends.
   RunRecord runRecord;
   JUnitReport report;
+  RequestName nextRequest;
+  // The last request that was answered (or, without delivery, built).
+  RequestName lastAnswered;
+  bool answeredAny = false;
+  // Whether the log's sequence numbers rise, so that -b can resume it.
+  bool seqsRise = false;
   std::chrono::steady_clock::time_point startedAt;
   std::string startedTimestamp;
 };

@@ -2,10 +2,12 @@
 // the action and the model, around a copy of the payload.
 
 #include <ostream>
+#include <utility>
 
 #include "client/md_provider_client.h"
 #include "client/request_buffer.h"
 #include "platform/core/tov_exception.h"
+#include "platform/os/interruption.h"
 #include "platform/xml/xml_document.h"
 #include "platform/xml/xml_text_check.h"
 
@@ -25,6 +27,10 @@ void requireXmlValue(const I18NString& value, const char* what) {
 bool MDProviderClient::processRequest(const I18NString& type,
                                       const I18NString& action,
                                       TOVIDOM_Document& payload) {
+  // No request after an interruption.
+  platform::throwIfInterrupted();
+  RequestName name = std::exchange(nextRequest, RequestName());
+  if (!name.isTransaction) name.typeAndAction = type.str() + " " + action.str();
   runRecord.begin(type.str(), action.str());
   requireXmlValue(projectName, "The project name");
   requireXmlValue(type, "The request type");
@@ -49,11 +55,16 @@ bool MDProviderClient::processRequest(const I18NString& type,
   if (!out) throw new TOVException("The request could not be serialized whole");
   if (requestTrace.isOpen()) requestTrace.append(buffer.data(), buffer.size());
   if (!delivery.isOn()) {
+    lastAnswered = std::move(name);
+    answeredAny = true;
     runRecord.pass();
     return true;
   }
-  if (!delivery.deliver(type.c_str(), action.c_str(), buffer.data(),
-                        buffer.size() - 1, envelope)) {
+  const bool accepted = delivery.deliver(
+      type.c_str(), action.c_str(), buffer.data(), buffer.size() - 1, envelope);
+  lastAnswered = std::move(name);
+  answeredAny = true;
+  if (!accepted) {
     runRecord.fail(delivery.lastAnswer().status, delivery.lastAnswer().body,
                    delivery.lastRejection());
     return false;

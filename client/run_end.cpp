@@ -1,6 +1,7 @@
 // The end of a run: what a delivering run says on standard error, and the
 // report of every run.
 
+#include <cstdint>
 #include <cstdio>
 #include <ctime>
 #include <iostream>
@@ -26,6 +27,42 @@ void MDProviderClient::startRun() {
 
 void MDProviderClient::noteRunFailure(const char* message) {
   runRecord.endWithError(message);
+}
+
+void MDProviderClient::nextIsTransaction(unsigned long long ordinal,
+                                         std::int32_t seq) {
+  nextRequest.isTransaction = true;
+  nextRequest.ordinal = ordinal;
+  nextRequest.seq = seq;
+  runRecord.nextIsTransaction(seq);
+}
+
+std::string MDProviderClient::RequestName::shown() const {
+  if (!isTransaction) return typeAndAction;
+  return "transaction " + std::to_string(ordinal) + " (seq " +
+         std::to_string(seq) + ")";
+}
+
+void MDProviderClient::noteInterruption() {
+  std::string line = "Interrupted: ";
+  if (!answeredAny) {
+    line += "no request was answered";
+  } else {
+    line += "no request was sent after " + lastAnswered.shown() +
+            ", the last " +
+            (delivery.isOn() ? "the provider answered" : "one built");
+    // -b resumes after it when every transaction before it has a lower
+    // number and every one after it a higher.
+    if (lastAnswered.isTransaction) {
+      line += seqsRise && lastAnswered.seq < INT32_MAX
+                  ? "; -b" + std::to_string(lastAnswered.seq + 1) +
+                        " resumes after it"
+                  : "; the log's sequence numbers do not rise, so no -b "
+                    "resumes exactly after it";
+    }
+  }
+  std::cerr << line << std::endl;
+  runRecord.endWithError(line);
 }
 
 bool MDProviderClient::finishRun() {

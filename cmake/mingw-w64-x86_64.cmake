@@ -9,6 +9,11 @@ set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
 
 list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES KES_WINDOWS_DEPS)
 set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32 ${KES_WINDOWS_DEPS})
+# pkg-config finds the Windows libraries, and only those, for this build
+# alone: nothing else the calling shell builds is affected.
+if(KES_WINDOWS_DEPS)
+  set(ENV{PKG_CONFIG_LIBDIR} ${KES_WINDOWS_DEPS}/lib/pkgconfig)
+endif()
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)

@@ -9,8 +9,13 @@
 #include "platform/core/resources.h"
 #include "platform/core/tov_exception.h"
 #include "platform/os/broken_pipe.h"
+#include "platform/os/interruption.h"
 
 namespace {
+
+// The status of a run that was interrupted, which ends as the interruption
+// would have ended it.
+constexpr int kInterrupted = -1;
 
 // Tests MA and XS: the script sent under the request type and action of
 // these resource texts.
@@ -48,6 +53,10 @@ int runReported(MDProviderClient& client) {
     return client.getDelivery().rejected() > 0 ? 1 : 0;
   } catch (TOVException* failure) {
     const std::unique_ptr<TOVException> owned(failure);
+    if (dynamic_cast<platform::RunInterrupted*>(failure) != nullptr) {
+      client.noteInterruption();
+      return kInterrupted;
+    }
     return fail(failure->getErrorCodeString());
   } catch (...) {
     return fail("Unexpected error during request execution.");
@@ -63,12 +72,14 @@ int runGuarded(int argc, char** argv) {
     std::cerr << "Could not initialize the client";
     return 1;
   }
+  // From here on an interruption ends the run with what it did said.
+  platform::watchForInterruption();
   int status = runReported(*client);
   if (!std::cout.flush()) {
     client->noteRunFailure("Failed to write to standard output");
-    status = 1;
+    if (status != kInterrupted) status = 1;
   }
-  if (!client->finishRun()) status = 1;
+  if (!client->finishRun() && status != kInterrupted) status = 1;
   return status;
 }
 
@@ -96,7 +107,8 @@ int runClient(int argc, char** argv) {
   // output) make the run a failure, not a success.
   if (!std::cout.flush()) {
     std::cerr << "Failed to write to standard output" << std::endl;
-    return 1;
+    if (status != kInterrupted) return 1;
   }
+  if (status == kInterrupted) platform::endAsInterrupted();
   return status;
 }

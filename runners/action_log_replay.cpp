@@ -10,6 +10,7 @@
 #include "platform/core/decimal_number.h"
 #include "platform/core/tov_exception.h"
 #include "platform/os/console.h"
+#include "platform/os/interruption.h"
 #include "platform/xml/xml_document.h"
 #include "platform/xml/xml_element_stream.h"
 
@@ -37,8 +38,9 @@ bool MDProviderClient::replayActionLog() {
   // Read twice: once to count and to refuse a log that is not well-formed
   // before anything is sent, then one outermost transaction at a time, so
   // that memory does not grow with the log.
-  platform::XmlElementStream log(scriptPath.c_str(), "transaction");
+  platform::XmlElementStream log(scriptPath.c_str(), "transaction", "seq");
   const auto count = static_cast<std::int32_t>(log.count());
+  seqsRise = log.keysRise();
   printMessage(composed("Transaction count: ", count, "\n").c_str());
 
   // A person at a terminal sees a long delivering replay move.
@@ -62,6 +64,7 @@ bool MDProviderClient::replayActionLog() {
         outermost->getElementsByTagName("transaction");
     const unsigned long inHand = transactions->getLength();
     for (unsigned long index = 0; index < inHand; ++index) {
+      platform::throwIfInterrupted();
       TOVIDOM_Node node = transactions->item(index);
       const TOVIDOM_Element transaction(node);
       const std::int32_t seq =
@@ -69,7 +72,7 @@ bool MDProviderClient::replayActionLog() {
       progress.update(++done, delivery.answered());
       if (!isSelected(seq, firstSeq, lastSeq)) continue;
       printMessage(composed("\nTransaction: ", seq).c_str());
-      runRecord.nextIsTransaction(seq);
+      nextIsTransaction(static_cast<unsigned long long>(done), seq);
       if (!processNodeRequest(type, action, node)) return false;
     }
   }

@@ -12,12 +12,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "tests/test_support.h"
 
@@ -185,6 +187,7 @@ RunResult runProgram(const std::string& program, const RunOptions& options) {
   pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
   std::string* sinks[2] = {&result.out, &result.err};
   int open = 2;
+  bool interrupted = !options.interruptWhen;
   while (open > 0) {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
         deadline - std::chrono::steady_clock::now());
@@ -193,7 +196,16 @@ RunResult runProgram(const std::string& program, const RunOptions& options) {
       ::kill(child, SIGKILL);
       break;
     }
-    if (::poll(fds, 2, static_cast<int>(left.count())) < 0) continue;
+    if (!interrupted && options.interruptWhen()) {
+      interrupted = true;
+      for (std::size_t i = 0; i < options.interruptSignals.size(); ++i) {
+        if (i > 0) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        ::kill(child, options.interruptSignals[i]);
+      }
+    }
+    const int wait = interrupted ? static_cast<int>(left.count())
+                                 : std::min(20, static_cast<int>(left.count()));
+    if (::poll(fds, 2, wait) < 0) continue;
     for (int i = 0; i < 2; ++i) {
       if (fds[i].fd < 0 || fds[i].revents == 0) continue;
       char chunk[65536];

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <utility>
@@ -79,6 +80,10 @@ struct RunOptions {
   std::vector<std::pair<std::string, std::string>> env;
   int timeoutSeconds = 20;
   std::string argv0;  // empty: the program path
+  // Once `interruptWhen` holds, these signals go to the program, a tenth of
+  // a second apart, as a tester's Ctrl-C would.
+  std::function<bool()> interruptWhen;
+  std::vector<int> interruptSignals;
 };
 
 // Whether the program under test is the Windows one, run under wine

@@ -1,9 +1,11 @@
+#include <poll.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
 
 #include "platform/os/console.h"
+#include "platform/os/interruption.h"
 
 const char kPathSeparator = '/';
 
@@ -26,6 +28,11 @@ class TerminalModeGuard {
 int readOneByte() {
   unsigned char byte = 0;
   for (;;) {
+    // An interruption ends the wait for a key too.
+    pollfd input{STDIN_FILENO, POLLIN, 0};
+    const int ready = ::poll(&input, 1, 200);
+    if (platform::interruptionRequested()) return -1;
+    if (ready == 0 || (ready < 0 && errno == EINTR)) continue;
     const ssize_t got = ::read(STDIN_FILENO, &byte, 1);
     if (got == 1) return byte;
     if (got < 0 && errno == EINTR) continue;

@@ -13,19 +13,23 @@ namespace platform {
 struct XmlElementStream::State {
   std::string path;
   std::string name;
+  std::string key;
+  bool keysRise = true;
   RegularFileStream file;
   BlockPrints prints;                   // what the first reading saw
   std::unique_ptr<XmlFileFeed> second;  // the reading that hands elements out
   unsigned long long counted = 0;
 
-  State(const char* filePath, const char* elementName)
-      : path(filePath), name(elementName), file(path.c_str()) {}
+  State(const char* filePath, const char* elementName, const char* keyName)
+      : path(filePath), name(elementName), key(keyName), file(path.c_str()) {}
 
   std::unique_ptr<XmlFileFeed> feed(bool capture) {
     return std::make_unique<XmlFileFeed>(
         file,
         [this, capture](bool utf8) {
-          return std::make_unique<XmlTreeBuilder>(name, capture, utf8);
+          auto builder = std::make_unique<XmlTreeBuilder>(name, capture, utf8);
+          if (!capture) builder->watchKey(key);
+          return builder;
         },
         &prints);
   }
@@ -38,8 +42,9 @@ struct XmlElementStream::State {
   }
 };
 
-XmlElementStream::XmlElementStream(const char* path, const char* name)
-    : state_(std::make_unique<State>(path, name)) {}
+XmlElementStream::XmlElementStream(const char* path, const char* name,
+                                   const char* key)
+    : state_(std::make_unique<State>(path, name, key)) {}
 
 XmlElementStream::~XmlElementStream() = default;
 
@@ -47,8 +52,11 @@ unsigned long XmlElementStream::count() {
   const std::unique_ptr<XmlFileFeed> first = state_->feed(false);
   if (!first->run()) state_->refuse(*first);
   state_->counted = first->builder().found();
+  state_->keysRise = first->builder().keysRise();
   return static_cast<unsigned long>(state_->counted);
 }
+
+bool XmlElementStream::keysRise() const { return state_->keysRise; }
 
 XmlElementStream::Next XmlElementStream::next(TOVIDOM_Document& document) {
   State& s = *state_;

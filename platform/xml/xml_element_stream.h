@@ -14,8 +14,9 @@ namespace platform {
 // with its subtree. What the document type declares applies to both.
 class XmlElementStream {
  public:
-  // Opens the file; throws as TOVIDOM_Parser::parse does.
-  XmlElementStream(const char* path, const char* name);
+  // Opens the file; throws as TOVIDOM_Parser::parse does. `key` names an
+  // attribute of the elements whose number `keysRise` tells of.
+  XmlElementStream(const char* path, const char* name, const char* key = "");
   ~XmlElementStream();
   XmlElementStream(const XmlElementStream&) = delete;
   XmlElementStream& operator=(const XmlElementStream&) = delete;
@@ -23,6 +24,8 @@ class XmlElementStream {
   // The elements of the name, nested ones included. Throws the parse
   // failure.
   unsigned long count();
+  // After `count`: whether the elements' keys rise in document order.
+  bool keysRise() const;
 
   enum class Next { kElement, kEnd, kChanged };
   // After `count`: fills `document`, which must be empty, with the next

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "platform/os/file_reader.h"
+#include "platform/os/interruption.h"
 
 namespace platform {
 
@@ -91,6 +92,8 @@ bool XmlFileFeed::run() {
     finished_ = fedLast_;
   }
   while (!finished_) {
+    // A file of gigabytes takes a while: Ctrl-C need not wait for its end.
+    throwIfInterrupted();
     if (!first_.empty()) {
       const std::vector<char> first = std::move(first_);
       first_ = std::vector<char>();

@@ -34,6 +34,10 @@ class XmlTreeBuilder {
   bool feedRoom(std::size_t size, bool last);
 
   void target(XmlDocumentData& data);
+  // While counting: whether the number in attribute `key` of the selected
+  // elements (read as atoi reads it) rises in document order.
+  void watchKey(const std::string& key);
+  bool keysRise() const;
   // The elements of the selected name met so far, nested ones included.
   unsigned long long found() const;
   bool suspended() const;

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/core/decimal_number.h"
 #include "platform/xml/allocation_watch.h"
 #include "platform/xml/xml_document_data.h"
 #include "platform/xml/xml_namespaces.h"
@@ -43,6 +44,9 @@ struct XmlTreeBuilder::State {
   Declarations outside;
   std::vector<std::size_t> outsideMarks;
   unsigned long long found = 0;
+  std::string key;  // its number is to rise from one selected to the next
+  bool keysRise = true;
+  int lastKey = 0;
   bool inCdata = false;
   bool inDoctype = false;
   // A refusal of our own, with the place of the event that caused it.
@@ -106,7 +110,10 @@ struct XmlTreeBuilder::State {
       if (!s.select.empty()) {
         const bool selected = s.select == name;
         if (selected) ++s.found;
-        if (!s.capture) return;
+        if (!s.capture) {
+          if (selected && !s.key.empty()) s.noteKey(attributes);
+          return;
+        }
         if (s.captured == 0 && !selected) {
           s.enterOutside(attributes);
           return;
@@ -122,6 +129,16 @@ struct XmlTreeBuilder::State {
       }
       s.current = element;
     });
+  }
+
+  void noteKey(const XML_Char** attributes) {
+    const char* value = "";
+    for (; attributes[0] != nullptr; attributes += 2) {
+      if (key == attributes[0]) value = attributes[1];
+    }
+    const int number = decimalToInt(value);
+    if (found > 1 && number <= lastKey) keysRise = false;
+    lastKey = number;
   }
 
   void enterOutside(const XML_Char** attributes) {
@@ -250,6 +267,10 @@ XmlTreeBuilder::XmlTreeBuilder(const std::string& name, bool capture, bool utf8)
 void XmlTreeBuilder::target(XmlDocumentData& data) { state_->data = &data; }
 
 unsigned long long XmlTreeBuilder::found() const { return state_->found; }
+
+void XmlTreeBuilder::watchKey(const std::string& key) { state_->key = key; }
+
+bool XmlTreeBuilder::keysRise() const { return state_->keysRise; }
 
 XmlTreeBuilder::XmlTreeBuilder(XmlDocumentData* data, bool utf8)
     : state_(std::make_unique<State>(data)) {

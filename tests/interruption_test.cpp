@@ -1,0 +1,141 @@
+// Ctrl-C and SIGTERM during a delivering run, seen from outside the built
+// program: the request in flight gets its answer, nothing more is sent, and
+// the summary and the report say what was done.
+
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+#include "tests/stand_in_provider.h"
+#include "tests/test_support.h"
+
+namespace {
+
+using test_support::RunOptions;
+using test_support::RunResult;
+using test_support::StandInProvider;
+using test_support::TempDir;
+
+class InterruptionTest : public ::testing::Test {
+ protected:
+  InterruptionTest() : program(test_support::installProgram(dir)) {
+    dir.write("report.xml", "an earlier report");
+  }
+
+  // Replays `log` to `provider`; once it has had `held` requests, the
+  // signals go to the program.
+  RunResult interrupted(const std::string& log, StandInProvider& provider,
+                        std::size_t held, std::vector<int> signals) {
+    dir.write("log.xml", log);
+    RunOptions options;
+    options.args = {"-t", "AC", "-c", "P", "-s", "log.xml"};
+    options.workingDir = dir.path();
+    options.env = {{"MDPROVIDER_DELIVER", provider.address()},
+                   {"MDPROVIDER_REPORT", "report.xml"},
+                   {"MDPROVIDER_TRACE", "requests.trace"}};
+    options.interruptWhen = [&provider, held] {
+      return provider.requests().size() >= held;
+    };
+    options.interruptSignals = std::move(signals);
+    RunResult result = test_support::runProgram(program, options);
+    // A request sent after the interruption would arrive by now.
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    return result;
+  }
+  // The files the run left beside the report.
+  std::vector<std::string> leftovers() const {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+      const std::string name = entry.path().filename().string();
+      if (name.find(".tmp-") != std::string::npos) names.push_back(name);
+    }
+    return names;
+  }
+  std::string report() const {
+    return test_support::readFile(dir.path() + "/report.xml");
+  }
+  // How the program ended: by the signal, as a shell sees it.
+  void expectEndedBy(const RunResult& result, int signal) {
+    if (test_support::underWine()) {
+      EXPECT_EQ(result.status, 0x3A) << "STATUS_CONTROL_C_EXIT, as wine ends";
+    } else {
+      EXPECT_EQ(result.signal, signal);
+    }
+  }
+
+  TempDir dir;
+  std::string program;
+};
+
+std::string logOf(const std::vector<int>& seqs) {
+  std::string log = "<log>";
+  for (const int seq : seqs) {
+    log += "<transaction seq='" + std::to_string(seq) + "'/>";
+  }
+  return log + "</log>";
+}
+
+TEST_F(InterruptionTest, TheRequestInFlightEndsAndTheRunSaysWhatItDid) {
+  // Request 4, transaction 3, is answered late: Ctrl-C comes meanwhile.
+  StandInProvider provider(dir.path(), {"--delay", "4:1500"});
+  const RunResult result =
+      interrupted(logOf({1, 2, 3, 4, 5, 6}), provider, 4, {SIGINT});
+  expectEndedBy(result, SIGINT);
+  EXPECT_EQ(result.out,
+            "Transaction count: 6\n\n\nTransaction: 1\n\nTransaction: 2\n"
+            "\nTransaction: 3\n");
+  const std::string line =
+      "Interrupted: no request was sent after transaction 3 (seq 3), the "
+      "last the provider answered; -b4 resumes after it";
+  EXPECT_EQ(
+      result.err.rfind(line + "\nDelivered 4 requests to " +
+                           provider.address() + ": 4 accepted, 0 rejected in ",
+                       0),
+      0u)
+      << result.err;
+  EXPECT_EQ(provider.requests().size(), 4u);
+  const std::string written = report();
+  EXPECT_NE(written.find("tests=\"5\" failures=\"0\" errors=\"1\""),
+            std::string::npos)
+      << written;
+  EXPECT_NE(written.find("name=\"transaction 3\""), std::string::npos);
+  EXPECT_NE(written.find("name=\"run\" time=\"0.000000\"><error message=\"" +
+                         line + "\"/>"),
+            std::string::npos)
+      << written;
+  EXPECT_EQ(leftovers(), std::vector<std::string>{});
+}
+
+TEST_F(InterruptionTest, SigtermToo_AndNoResumeWhereTheNumbersDoNotRise) {
+  StandInProvider provider(dir.path(), {"--delay", "3:1500"});
+  const RunResult result =
+      interrupted(logOf({5, 3, 9}), provider, 3, {SIGTERM});
+  expectEndedBy(result, SIGTERM);
+  EXPECT_EQ(result.err.rfind(
+                "Interrupted: no request was sent after transaction 2 (seq "
+                "3), the last the provider answered; the log's sequence "
+                "numbers do not rise, so no -b resumes exactly after it\n",
+                0),
+            0u)
+      << result.err;
+  EXPECT_EQ(provider.requests().size(), 3u);
+  EXPECT_NE(report().find("transaction 3"), std::string::npos);
+}
+
+TEST_F(InterruptionTest, ASecondOneEndsTheRunAtOnceAndLeavesNothing) {
+  StandInProvider provider(dir.path(), {"--delay", "2:4000"});
+  const auto started = std::chrono::steady_clock::now();
+  const RunResult result =
+      interrupted(logOf({1, 2}), provider, 2, {SIGINT, SIGINT});
+  EXPECT_LT(std::chrono::steady_clock::now() - started,
+            std::chrono::seconds(3));
+  expectEndedBy(result, SIGINT);
+  EXPECT_EQ(provider.requests().size(), 2u);
+  EXPECT_EQ(report(), "an earlier report");
+  EXPECT_EQ(leftovers(), std::vector<std::string>{});
+}
+
+}  // namespace
