@@ -20,9 +20,27 @@ int failed(std::string& reason) {
   return -1;
 }
 
+// The system's error, said as the run-time says it where it has a word
+// for it, as on Linux.
 bool failedWindows(std::string& reason) {
-  reason = windowsErrorText(GetLastError());
-  return false;
+  const DWORD code = GetLastError();
+  switch (code) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+      errno = ENOENT;
+      break;
+    case ERROR_ACCESS_DENIED:
+      errno = EACCES;
+      break;
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+      errno = ENOSPC;
+      break;
+    default:
+      reason = windowsErrorText(code);
+      return false;
+  }
+  return failed(reason) == 0;
 }
 
 constexpr int kWriting = _O_BINARY | _O_NOINHERIT;
