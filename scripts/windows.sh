@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Builds the Windows x64 program with mingw-w64 and tests it under wine:
 # installs what is missing, builds expat, pugixml and curl (Schannel, SSPI)
-# from Debian's sources of the versions the Linux build uses (once, into a
-# folder keyed by those versions), builds the program statically, runs the
-# unit tests and the black-box tests under wine, and leaves
-# build-windows/KesMDProviderClient.exe and
+# for the client and libxml2 and libxslt for the stand-in provider from
+# Debian's sources of the versions the Linux build uses (once, into a
+# folder keyed by those versions; cpp-httplib's whole header from its
+# source too), builds both programs statically, runs the unit tests and the
+# black-box tests under wine, and leaves build-windows/KesMDProviderClient.exe,
+# build-windows/mdprovider_stand_in.exe and
 # build-windows/KesMDProviderClient-windows-x64.zip.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -19,8 +21,11 @@ mkdir -p "$out"
 # The versions the Linux build uses: the Windows build uses the same.
 version() { dpkg-query -W -f='${source:Version}' "$1"; }
 declare -A sources=([expat]=$(version libexpat1-dev) [pugixml]=$(version libpugixml-dev)
-  [curl]=$(version libcurl4-openssl-dev))
+  [curl]=$(version libcurl4-openssl-dev) [libxml2]=$(version libxml2-dev)
+  [libxslt]=$(version libxslt1-dev) [cpp-httplib]=$(version libcpp-httplib-dev))
+names=(expat pugixml curl libxml2 libxslt cpp-httplib)
 key="expat-${sources[expat]}_pugixml-${sources[pugixml]}_curl-${sources[curl]}"
+key+="_libxml2-${sources[libxml2]}_libxslt-${sources[libxslt]}_httplib-${sources[cpp-httplib]}"
 deps=$out/deps/${key//[:+~]/_}
 
 fetch_sources() {
@@ -40,7 +45,7 @@ fetch_sources() {
   apt-get "${options[@]}" update -qq
   rm -rf "$out/sources" && mkdir -p "$out/sources"
   local name wanted candidate
-  for name in expat pugixml curl; do
+  for name in "${names[@]}"; do
     wanted=${sources[$name]}
     # The mirror may lack the newest security release's source: then the
     # newest version it has, said aloud.
@@ -61,7 +66,7 @@ fetch_sources() {
 
 build_dependencies() {
   local work=$out/sources
-  echo "== Windows: building expat, pugixml and curl ${key}"
+  echo "== Windows: building ${names[*]} ${key}"
   local cross=(-DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake"
     -DCMAKE_INSTALL_PREFIX="$deps")
   cmake -S "$work"/expat-*/expat -B "$work/expat-build" "${cross[@]}" -DEXPAT_SHARED_LIBS=OFF \
@@ -84,6 +89,25 @@ build_dependencies() {
     --disable-smtp --disable-gopher --disable-mqtt --disable-manual \
     >/dev/null && make -s -j"$jobs" -C lib >/dev/null && make -s -C lib install >/dev/null &&
     make -s -C include install >/dev/null && make -s install-pkgconfigDATA >/dev/null)
+  # For the stand-in provider. Debian's patches change the sources of their
+  # build files only for docs, tests and maintainer mode: the generated files
+  # are kept as shipped, so that make does not ask for automake.
+  find "$work"/libxml2-*/ "$work"/libxslt-*/ \( -name configure -o -name aclocal.m4 \
+    -o -name Makefile.in -o -name config.h.in \) -exec touch {} +
+  # mingw has no iconv: libxml2 reads and writes UTF-8, UTF-16 and Latin-1
+  # on its own, which is all the stand-in needs.
+  (cd "$work"/libxml2-*/ && ./configure -q --host=$host --prefix="$deps" --disable-shared \
+    --without-python --without-zlib --without-lzma --without-iconv --without-icu \
+    --without-http --without-ftp --without-modules --without-debug \
+    >/dev/null && make -s -j"$jobs" libxml2.la >/dev/null &&
+    make -s install-libLTLIBRARIES install-pkgconfigDATA install-binSCRIPTS >/dev/null &&
+    make -s -C include install >/dev/null)
+  (cd "$work"/libxslt-*/ && PKG_CONFIG_LIBDIR="$deps/lib/pkgconfig" ./configure -q --host=$host \
+    --prefix="$deps" --disable-shared --without-python --without-crypto --without-debugger \
+    --with-libxml-prefix="$deps" >/dev/null && make -s -j"$jobs" -C libxslt >/dev/null &&
+    make -s -C libxslt install >/dev/null && make -s install-pkgconfigDATA >/dev/null)
+  # Header-only: Debian's package holds it split for its shared library.
+  cp "$work"/cpp-httplib-*/httplib.h "$deps/include/"
   cp "$work/VERSIONS" "$deps/VERSIONS"
   touch "$deps/.built"
 }
@@ -138,9 +162,11 @@ python3 tests/auth_test.py "$harness/KesMDProviderClient" -k sspi 2>&1 | tee -a 
 
 echo "== Windows: the package"
 rm -f "$out/KesMDProviderClient-windows-x64.zip"
-zip -q -j "$out/KesMDProviderClient-windows-x64.zip" "$out/KesMDProviderClient.exe" README.md
+zip -q -j "$out/KesMDProviderClient-windows-x64.zip" "$out/KesMDProviderClient.exe" \
+  "$out/mdprovider_stand_in.exe" README.md
 zip -q -r "$out/KesMDProviderClient-windows-x64.zip" examples
-echo "built $out/KesMDProviderClient.exe and $out/KesMDProviderClient-windows-x64.zip"
+echo "built $out/KesMDProviderClient.exe, $out/mdprovider_stand_in.exe and" \
+  "$out/KesMDProviderClient-windows-x64.zip"
 # Every step above stops the script on a failure; the line counts the test
 # cases: the ctest tests, the black-box cases and the authentication one.
 units=$(grep -Eo 'tests passed, 0 tests failed out of [0-9]+' "$log" | awk '{s += $NF} END {print s + 0}')

@@ -54,3 +54,5 @@ void breakConnection(int localPort, int peerPort, const char* bytes) {
   }
   ::shutdown(fd, SHUT_RDWR);
 }
+
+bool canBreakConnections() { return true; }

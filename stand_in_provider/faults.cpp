@@ -28,6 +28,8 @@ bool Faults::take(const std::string& flag, const std::string& value) {
     garbage[n] = true;
   } else if (flag == "--close-after" && n > 0) {
     closeAfter[n] = true;
+  } else if (flag == "--differ" && n > 0) {
+    differ[n] = true;
   } else if (flag == "--basic") {
     basic = value;
   } else {

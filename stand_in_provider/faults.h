@@ -11,8 +11,9 @@ struct Faults {
   std::map<long, bool> drop;     // --drop N      close without answering
   std::map<long, bool> garbage;  // --garbage N   answer bytes that are not HTTP
   std::map<long, bool> closeAfter;  // --close-after N  close once N is answered
-  std::string basic;                // --basic user:password  demand Basic
-  bool ntlm = false;                // --ntlm  demand NTLM
+  std::map<long, bool> differ;  // --differ N  answer N with one value changed
+  std::string basic;            // --basic user:password  demand Basic
+  bool ntlm = false;            // --ntlm  demand NTLM
 
   // Takes one flag and its value; false when it is not one of these.
   bool take(const std::string& flag, const std::string& value);

@@ -48,11 +48,23 @@ std::string beforeSummary(const std::string& err, const std::string& counts) {
   return err.substr(0, start);
 }
 
+// The provider's answers with the time and id that differ from run to run,
+// on the root in their formats, written as "T" and "I".
+std::string masked(const std::string& answers) {
+  static const std::regex kVolatile(
+      " time=\"[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9]{2}:[0-9]{2}:[0-9]{2}\\."
+      "[0-9]{3}Z\" id=\"[0-9a-f]{16}\"");
+  return std::regex_replace(answers, kVolatile, " time=\"T\" id=\"I\"");
+}
+
 class DeliveryTest : public ::testing::Test {
  public:
   DeliveryTest() : program(test_support::installProgram(dir)) {
     dir.write("log.xml", kLog);
     dir.write("query.xml", "<query><select/></query>");
+    dir.write("stylesheet.xml",
+              "<xsl:stylesheet version=\"1.0\" xmlns:xsl="
+              "\"http://www.w3.org/1999/XSL/Transform\"/>");
   }
 
   // Runs the program in its directory, delivering to `address` and tracing.
@@ -80,7 +92,7 @@ TEST_F(DeliveryTest, AWholeRunGoesOutInOrderOnOneConnection) {
   for (const std::vector<std::string>& args :
        {std::vector<std::string>{"-t", "AC", "-c", "Sales", "-s", "log.xml"},
         {"-t", "MA", "-m", "Sales", "-s", "query.xml"},
-        {"-t", "XS", "-m", "Sales", "-s", "query.xml"}}) {
+        {"-t", "XS", "-m", "Sales", "-s", "stylesheet.xml"}}) {
     const RunResult result = run(provider.address(), args);
     EXPECT_EQ(result.status, 0) << args[1] << result.out << result.err;
     const std::string n = args[1] == "AC" ? "6" : "3";
@@ -360,26 +372,80 @@ TEST_F(DeliveryTest, AnswersCanBeKeptAndStepped) {
   const RunResult result = run(
       provider.address(), {"-t", "MA", "-c", "P", "-s", "query.xml"}, options);
   EXPECT_EQ(result.status, 1);
-  EXPECT_EQ(test_support::readTrace(dir.path() + "/answers.bin"),
-            (std::vector<std::string>{
-                "<answer type=\"project\" action=\"create\" status=\"ok\"/>",
-                "refused as told",
-                "<answer type=\"project\" action=\"close\" status=\"ok\"/>"}));
-  EXPECT_EQ(result.out,
-            "\n---->Request:\n"
-            "<mdprovider type=\"project\" action=\"create\" model=\"P\"/>\n\n"
-            "\n<----Response:\n"
-            "<answer type=\"project\" action=\"create\" status=\"ok\"/>"
-            "\tPress any key to continue ...\n"
-            "\n---->Request:\n"
-            "<mdprovider type=\"ma\" action=\"query\" model=\"P\">"
-            "<query><select/></query></mdprovider>\n\n"
-            "\n<----Response:\nrefused as told\tPress any key to continue ...\n"
-            "\n---->Request:\n"
-            "<mdprovider type=\"project\" action=\"close\" model=\"P\"/>\n\n"
-            "\n<----Response:\n"
-            "<answer type=\"project\" action=\"close\" status=\"ok\"/>"
-            "\tPress any key to continue ...\n");
+  const std::string created =
+      "<answer type=\"project\" action=\"create\" status=\"ok\" time=\"T\" "
+      "id=\"I\"/>";
+  const std::string closed =
+      "<answer type=\"project\" action=\"close\" status=\"ok\" time=\"T\" "
+      "id=\"I\"/>";
+  std::vector<std::string> answers =
+      test_support::readTrace(dir.path() + "/answers.bin");
+  for (std::string& answer : answers) answer = masked(answer);
+  EXPECT_EQ(answers,
+            (std::vector<std::string>{created, "refused as told", closed}));
+  EXPECT_EQ(
+      masked(result.out),
+      "\n---->Request:\n"
+      "<mdprovider type=\"project\" action=\"create\" model=\"P\"/>\n\n"
+      "\n<----Response:\n" +
+          created +
+          "\tPress any key to continue ...\n"
+          "\n---->Request:\n"
+          "<mdprovider type=\"ma\" action=\"query\" model=\"P\">"
+          "<query><select/></query></mdprovider>\n\n"
+          "\n<----Response:\nrefused as told\tPress any key to continue ...\n"
+          "\n---->Request:\n"
+          "<mdprovider type=\"project\" action=\"close\" model=\"P\"/>\n\n"
+          "\n<----Response:\n" +
+          closed + "\tPress any key to continue ...\n");
+}
+
+TEST_F(DeliveryTest, TheExamplesBuildAModelThatTheScriptsRead) {
+  for (const char* name :
+       {"action_log.xml", "ma_query.xml", "stylesheet.xml"}) {
+    dir.write(name, test_support::readFile(std::string(KES_EXAMPLES_DIR) + "/" +
+                                           name));
+  }
+  // Request 3, the second transaction, is answered with a value changed.
+  StandInProvider provider(dir.path(), {"--differ", "3"});
+  RunOptions kept;
+  kept.env.emplace_back("MDPROVIDER_RESPONSES", "answers.bin");
+  const auto answers = [this] {
+    return test_support::readTrace(dir.path() + "/answers.bin");
+  };
+  const std::string to = " requests to " + provider.address() + ": ";
+  RunResult result =
+      run(provider.address(),
+          {"-t", "AC", "-c", "Demo", "-s", "action_log.xml"}, kept);
+  EXPECT_EQ(result.status, 0) << result.out << result.err;
+  EXPECT_EQ(beforeSummary(result.err, "7" + to + "7 accepted, 0 rejected"), "");
+  ASSERT_EQ(answers().size(), 7u);
+  EXPECT_NE(answers()[2].find(">Sales region (changed)<"), std::string::npos)
+      << answers()[2];
+  EXPECT_NE(answers()[4].find("<object id=\"Obsolete\" deleted=\"true\"/>"),
+            std::string::npos)
+      << answers()[4];
+
+  result = run(provider.address(),
+               {"-t", "MA", "-m", "Demo", "-s", "ma_query.xml"}, kept);
+  EXPECT_EQ(result.status, 0) << result.err;
+  ASSERT_EQ(answers().size(), 3u);
+  EXPECT_NE(answers()[1].find("<object id=\"Region\" type=\"Dimension\">"
+                              "<property name=\"caption\">Sales region<"),
+            std::string::npos)
+      << answers()[1];
+
+  result = run(provider.address(),
+               {"-t", "XS", "-m", "Demo", "-s", "stylesheet.xml"}, kept);
+  EXPECT_EQ(result.status, 0) << result.err;
+  ASSERT_EQ(answers().size(), 3u);
+  EXPECT_NE(
+      answers()[1].find(
+          "<outline model=\"Demo\"><item id=\"Region\" type=\"Dimension\" "
+          "caption=\"Sales region\"><item id=\"Country\" type=\"Level\"/>"
+          "</item></outline>"),
+      std::string::npos)
+      << answers()[1];
 }
 
 TEST_F(DeliveryTest, SettingsAndTheirAbsence) {

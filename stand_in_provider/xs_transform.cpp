@@ -1,0 +1,124 @@
+#include "stand_in_provider/xs_transform.h"
+
+#include <libxml/parser.h>
+#include <libxslt/security.h>
+#include <libxslt/transform.h>
+#include <libxslt/xslt.h>
+#include <libxslt/xsltutils.h>
+
+#include <cstdarg>
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+struct FreeDocument {
+  void operator()(xmlDoc* document) const { xmlFreeDoc(document); }
+};
+struct FreeStylesheet {
+  void operator()(xsltStylesheet* style) const { xsltFreeStylesheet(style); }
+};
+struct FreeContext {
+  void operator()(xsltTransformContext* context) const {
+    xsltFreeTransformContext(context);
+  }
+};
+struct FreePreferences {
+  void operator()(xsltSecurityPrefs* preferences) const {
+    xsltFreeSecurityPrefs(preferences);
+  }
+};
+struct FreeText {
+  void operator()(xmlChar* text) const { xmlFree(text); }
+};
+using Document = std::unique_ptr<xmlDoc, FreeDocument>;
+
+// Takes libxml2's and libxslt's messages while it lives; they are the
+// reasons a refusal gives.
+class Messages {
+ public:
+  Messages() {
+    xmlSetGenericErrorFunc(this, &Messages::add);
+    xsltSetGenericErrorFunc(this, &Messages::add);
+  }
+  ~Messages() {
+    xmlSetGenericErrorFunc(nullptr, nullptr);
+    xsltSetGenericErrorFunc(nullptr, nullptr);
+  }
+  Messages(const Messages&) = delete;
+  Messages& operator=(const Messages&) = delete;
+
+  std::string reason(const char* otherwise) const {
+    std::string text = text_;
+    while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) {
+      text.pop_back();
+    }
+    return text.empty() ? otherwise : text;
+  }
+
+ private:
+  static void add(void* self, const char* format, ...) {
+    char piece[1024];
+    va_list arguments;
+    va_start(arguments, format);
+    std::vsnprintf(piece, sizeof piece, format, arguments);
+    va_end(arguments);
+    static_cast<Messages*>(self)->text_ += piece;
+  }
+  std::string text_;
+};
+
+Document parse(const std::string& text, const char* name) {
+  return Document(xmlReadMemory(text.data(), static_cast<int>(text.size()),
+                                name, nullptr, XML_PARSE_NONET));
+}
+
+// Nothing outside the two documents: no file, no network.
+std::unique_ptr<xsltSecurityPrefs, FreePreferences> closedPreferences() {
+  std::unique_ptr<xsltSecurityPrefs, FreePreferences> preferences(
+      xsltNewSecurityPrefs());
+  for (xsltSecurityOption option :
+       {XSLT_SECPREF_READ_FILE, XSLT_SECPREF_WRITE_FILE,
+        XSLT_SECPREF_CREATE_DIRECTORY, XSLT_SECPREF_READ_NETWORK,
+        XSLT_SECPREF_WRITE_NETWORK}) {
+    xsltSetSecurityPrefs(preferences.get(), option, xsltSecurityForbid);
+  }
+  return preferences;
+}
+
+}  // namespace
+
+TransformResult transform(const std::string& stylesheet,
+                          const std::string& input) {
+  xmlInitParser();
+  Messages messages;
+  Document styleDocument = parse(stylesheet, "stylesheet.xml");
+  if (!styleDocument) return {false, messages.reason("not XML")};
+  // The stylesheet owns its document once it has been made of it.
+  const std::unique_ptr<xsltStylesheet, FreeStylesheet> style(
+      xsltParseStylesheetDoc(styleDocument.get()));
+  if (!style) return {false, messages.reason("not a stylesheet")};
+  styleDocument.release();
+
+  const Document source = parse(input, "model.xml");
+  if (!source) return {false, messages.reason("the model is not XML")};
+  const auto preferences = closedPreferences();
+  const std::unique_ptr<xsltTransformContext, FreeContext> context(
+      xsltNewTransformContext(style.get(), source.get()));
+  if (!context) return {false, messages.reason("out of memory")};
+  xsltSetCtxtSecurityPrefs(preferences.get(), context.get());
+  const Document result(xsltApplyStylesheetUser(
+      style.get(), source.get(), nullptr, nullptr, nullptr, context.get()));
+  if (!result || context->state != XSLT_STATE_OK) {
+    return {false, messages.reason("the stylesheet could not be applied")};
+  }
+  xmlChar* written = nullptr;
+  int size = 0;
+  if (xsltSaveResultToString(&written, &size, result.get(), style.get()) != 0) {
+    return {false, messages.reason("the result could not be written")};
+  }
+  const std::unique_ptr<xmlChar, FreeText> owned(written);
+  if (written == nullptr) return {true, ""};
+  return {true, std::string(reinterpret_cast<const char*>(written),
+                            static_cast<std::size_t>(size))};
+}
