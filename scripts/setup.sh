@@ -5,7 +5,7 @@
 set -euo pipefail
 
 packages=(cmake make g++ pkg-config libpugixml-dev libexpat1-dev libcurl4-openssl-dev
-  libcpp-httplib-dev libkrb5-dev libxslt1-dev)
+  libcpp-httplib-dev libkrb5-dev libxslt1-dev libdtl-dev)
 for option in "$@"; do
   case "$option" in
     --tests) packages+=(googletest libgtest-dev clang libclang-rt-14-dev openssl

@@ -34,6 +34,8 @@ class RegularFileStream {
   std::size_t read(char* into, std::size_t room);
   // Reads again from the start.
   void rewind();
+  // Reads on from `offset`, at most the size when opened.
+  void seek(std::size_t offset);
 
  private:
   int fd_ = -1;

@@ -41,6 +41,14 @@ void RegularFileStream::rewind() {
   taken_ = 0;
 }
 
+void RegularFileStream::seek(std::size_t offset) {
+  if (offset > size_) offset = size_;
+  if (::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) < 0) {
+    failToOpen(path_, std::strerror(errno));
+  }
+  taken_ = offset;
+}
+
 RegularFileStream::~RegularFileStream() {
   if (fd_ >= 0) ::close(fd_);
 }

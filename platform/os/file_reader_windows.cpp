@@ -97,6 +97,14 @@ void RegularFileStream::rewind() {
   taken_ = 0;
 }
 
+void RegularFileStream::seek(std::size_t offset) {
+  if (offset > size_) offset = size_;
+  if (::_lseeki64(fd_, static_cast<long long>(offset), SEEK_SET) < 0) {
+    failToOpen(path_, std::strerror(errno));
+  }
+  taken_ = offset;
+}
+
 bool isReadableFile(const std::string& path, std::string& reason) {
   const int fd = openRegular(path.c_str(), reason);
   if (fd < 0) return false;

@@ -122,6 +122,54 @@ void appendXmlEscaped(std::string& out, const char* text, std::size_t size) {
   }
 }
 
+std::string shownText(std::string_view text, std::size_t width, bool quoted) {
+  static const char kHex[] = "0123456789abcdef";
+  std::string out;
+  if (quoted) out += '"';
+  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+  std::size_t at = 0;
+  for (std::size_t shown = 0; at < text.size() && shown < width; ++shown) {
+    const unsigned char byte = bytes[at];
+    const std::size_t length =
+        byte >= 0x80 ? sequenceLength(bytes + at, text.size() - at) : 1;
+    if (length > 1) {
+      out.append(text.data() + at, length);
+      at += length;
+      continue;
+    }
+    ++at;
+    switch (byte) {
+      case '\\':
+        out += "\\\\";
+        continue;
+      case '\n':
+        out += "\\n";
+        continue;
+      case '\r':
+        out += "\\r";
+        continue;
+      case '\t':
+        out += "\\t";
+        continue;
+      case '"':
+        out += quoted ? "\\\"" : "\"";
+        continue;
+      default:
+        break;
+    }
+    if (byte < 0x20 || byte >= 0x7F) {
+      out += "\\x";
+      out += kHex[byte >> 4];
+      out += kHex[byte & 0xF];
+    } else {
+      out += static_cast<char>(byte);
+    }
+  }
+  if (quoted) out += '"';
+  if (at < text.size()) out += "...";
+  return out;
+}
+
 namespace {
 
 char32_t utf32At(const unsigned char* at, bool bigEndian) {

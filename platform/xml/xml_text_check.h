@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 namespace platform {
 
@@ -16,6 +17,12 @@ std::string xmlValueFault(const std::string& text);
 // and what XML cannot carry (bytes that are not UTF-8, forbidden
 // characters) replaced by U+FFFD.
 void appendXmlEscaped(std::string& out, const char* text, std::size_t size);
+
+// `text` as a message or a listing shows it, on one line: backslash, line
+// ends, tabs and other control characters escaped (`\n`, `\x01`), bytes
+// that are not UTF-8 as `\xff`, cut after `width` characters with "...".
+// `quoted` puts it in double quotes and escapes those inside.
+std::string shownText(std::string_view text, std::size_t width, bool quoted);
 
 // Whether the text is UTF-32, which the parser does not read: a byte-order
 // mark, or a first '<', in four bytes of either order.

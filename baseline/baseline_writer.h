@@ -1,0 +1,38 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "baseline/baseline_record.h"
+#include "platform/os/atomic_file.h"
+
+// Writes a baseline file (see baseline_record.h) as a run goes, in pieces of
+// 64 KiB, into a temporary file beside it that `commit` puts in place: a
+// run that fails or is killed leaves an earlier file as it was.
+class BaselineWriter {
+ public:
+  // False with `reason` when the file cannot be created.
+  bool open(const std::string& path, std::string& reason);
+  bool isOpen() const { return file_.isOpen(); }
+  const std::string& path() const { return path_; }
+
+  // One answer, its body exactly as given. Throws a TOVException naming
+  // the file when it cannot be written.
+  void add(const AnswerKey& key, std::string_view fingerprint, long status,
+           std::string_view body);
+  // Writes the end line and puts the file in place; false with `reason`.
+  bool commit(std::string& reason);
+
+ private:
+  static constexpr std::size_t kBufferSize = 64 * 1024;
+
+  bool flush(std::string& reason);
+  [[noreturn]] void fail(const std::string& reason);
+
+  platform::AtomicFile file_;
+  std::string path_;
+  std::string buffer_;
+  unsigned long long records_ = 0;
+  std::string failure_;  // once a write failed, nothing is committed
+};

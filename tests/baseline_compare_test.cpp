@@ -1,0 +1,244 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "baseline/answer_difference.h"
+#include "baseline/comparison_rules.h"
+#include "baseline/request_fingerprint.h"
+#include "platform/xml/xml_answer_compare.h"
+
+namespace {
+
+platform::XmlCompareRules rulesOf(const std::string& text) {
+  platform::XmlCompareRules rules;
+  std::string problem;
+  EXPECT_TRUE(parseComparisonRules(text, "rules", rules, problem)) << problem;
+  return rules;
+}
+
+BodyDifference compare(const std::string& answer, const std::string& baseline,
+                       const std::string& rules = "") {
+  return compareBodies(answer, baseline, rulesOf(rules));
+}
+
+std::vector<std::string> listed(const std::string& answer,
+                                const std::string& baseline,
+                                const std::string& rules = "") {
+  return compare(answer, baseline, rules).listed;
+}
+
+using Lines = std::vector<std::string>;
+
+TEST(BaselineCompareTest, XmlThatDiffersOnlyInFormIsTheSame) {
+  const std::pair<const char*, const char*> same[] = {
+      {"<a x='1' y=\"2\"/>", "<a y='2' x='1'></a>"},
+      {"<p:a xmlns:p='urn:u' p:k='v'><p:b/></p:a>",
+       "<a xmlns='urn:u' xmlns:q='urn:u' q:k='v'><b/></a>"},
+      {"<a>&#65;&amp;&lt;&#x42;</a>", "<a>A&#38;<![CDATA[<]]>B</a>"},
+      {"<?xml version='1.0'?><!DOCTYPE a [<!ENTITY e 'x'>]><a>&e;</a>",
+       "<a>x</a>"},
+      {"<a><!-- note --><?pi data?>t<!--x-->u</a>", "<a>tu</a>"},
+      {"<a>\n  <b>1</b>\n  <c/>\n</a>", "<a><b>1</b><c/></a>"},
+      {"<a>\r\n x</a>", "<a>\n x</a>"},
+  };
+  for (const auto& [answer, baseline] : same) {
+    const BodyDifference result = compare(answer, baseline);
+    EXPECT_EQ(result.count, 0u)
+        << answer << " / " << baseline << ": "
+        << (result.listed.empty() ? "" : result.listed[0]);
+  }
+  // Text that is not white space only compares exactly; so do namespaces.
+  const std::pair<const char*, const char*> different[] = {
+      {"<a> x</a>", "<a>x</a>"},
+      {"<p:a xmlns:p='urn:u'/>", "<p:a xmlns:p='urn:v'/>"},
+      {"<a> </a>", "<a/>"},
+      {"<a><b/>t</a>", "<a>t<b/></a>"},
+  };
+  for (const auto& [answer, baseline] : different) {
+    EXPECT_GT(compare(answer, baseline).count, 0u) << answer;
+  }
+}
+
+TEST(BaselineCompareTest, EachDifferenceHasItsPath) {
+  const std::string baseline =
+      "<answer><object caption='Sales region'/><object caption='Sales'/>"
+      "<note>b</note><note>c</note></answer>";
+  EXPECT_EQ(listed("<answer><object caption='Sales region'/><object "
+                   "caption='Costs'/><note>a</note><note>c</note></answer>",
+                   baseline),
+            (Lines{"/answer/object[2]/@caption is \"Costs\" where the "
+                   "baseline has \"Sales\"",
+                   "/answer/note[1]/text() is \"a\" where the baseline has "
+                   "\"b\""}));
+  // Siblings are aligned, so one inserted or removed is one difference.
+  EXPECT_EQ(listed("<answer><object caption='Sales region'/><object/>"
+                   "<object caption='Sales'/><note>b</note><note>c</note>"
+                   "</answer>",
+                   baseline),
+            Lines{"/answer/object[2] is not in the baseline"});
+  EXPECT_EQ(listed("<answer><object caption='Sales'/><note>b</note>"
+                   "<note>c</note></answer>",
+                   baseline),
+            Lines{"/answer/object[1] is missing (the baseline has it)"});
+  EXPECT_EQ(listed("<answer><note>b</note><object caption='Sales region'/>"
+                   "<object caption='Sales'/><note>c</note></answer>",
+                   baseline),
+            Lines{"/answer has its children in another order: \"note, "
+                  "object, object, note\" where the baseline has \"object, "
+                  "object, note, note\""});
+  EXPECT_EQ(listed("<other/>", "<answer k='1'/>"),
+            (Lines{"/other is not in the baseline",
+                   "/answer is missing (the baseline has it)"}));
+  EXPECT_EQ(listed("<a xmlns='urn:x' n='1'/>", "<a xmlns='urn:x' n='2'/>"),
+            Lines{"/ns1:a/@n is \"1\" where the baseline has \"2\""});
+}
+
+TEST(BaselineCompareTest, LongListsAreCutButCountedAndTheDiffIsShort) {
+  std::string answer = "<a>";
+  std::string baseline = "<a>";
+  for (int i = 0; i < 120; ++i) {
+    answer += "<v>" + std::to_string(i) + "</v>";
+    baseline += "<v>" + std::to_string(i) + "x</v>";
+  }
+  const std::string longValue(200, 'z');
+  answer += "<w k='" + longValue + "'/></a>";
+  baseline += "<w k='y'/></a>";
+  const BodyDifference result = compare(answer, baseline);
+  EXPECT_EQ(result.count, 121u);
+  ASSERT_EQ(result.listed.size(), BodyDifference::kListed);
+  EXPECT_EQ(result.listed[0],
+            "/a/v[1]/text() is \"0\" where the baseline has \"0x\"");
+  const std::size_t lines = static_cast<std::size_t>(
+      std::count(result.diff.begin(), result.diff.end(), '\n'));
+  EXPECT_LE(lines, BodyDifference::kDiffLines + 1);
+  const std::string head =
+      "--- baseline\n+++ answer\n@@ -1,243 +1,243 @@\n a\n   v\n-    "
+      "\"0x\"\n+    \"0\"\n";
+  EXPECT_EQ(result.diff.substr(0, head.size()), head);
+  EXPECT_EQ(result.diff.substr(result.diff.size() - 40),
+            "\n... (the rest of the diff is left out)\n");
+  const BodyDifference cut = compare("<w k='" + longValue + "'/>", "<w/>");
+  EXPECT_EQ(cut.listed, Lines{"/w/@k is not in the baseline"});
+  const BodyDifference value =
+      compare("<w k='" + longValue + "'/>", "<w k=''/>");
+  EXPECT_EQ(value.listed, Lines{"/w/@k is \"" + std::string(80, 'z') +
+                                "\"... where the baseline has \"\""});
+}
+
+TEST(BaselineCompareTest, RulesIgnoreMaskAndTakeChildrenAsSets) {
+  const std::string rules =
+      "# what changes from run to run\n"
+      "ignore //@time\n"
+      "ignore //log\n"
+      "  mask //stamp  \n"
+      "mask //@id\n"
+      "unordered /answer/list by @key\n"
+      "unordered /answer/set\n";
+  const std::string baseline =
+      "<answer time='1' id='7'><stamp at='1'>10:00</stamp><log>a</log>"
+      "<list><i key='1'>x</i><i key='2'>y</i></list>"
+      "<set><e>1</e><e>2</e></set></answer>";
+  EXPECT_EQ(compare("<answer id='8' time='2'><stamp>11:00<b/></stamp>"
+                    "<list><i key='2'>y</i><i key='1'>x</i></list>"
+                    "<set><e>2</e><e>1</e></set></answer>",
+                    baseline, rules)
+                .count,
+            0u);
+  EXPECT_EQ(
+      listed("<answer time='1'><list><i key='2'>z</i><i key='3'/>"
+             "</list><set><e>1</e><e>3</e></set></answer>",
+             baseline, rules),
+      (Lines{"/answer/@id is missing (the baseline has it)",
+             "/answer/stamp[1] is missing (the baseline has it)",
+             "/answer/list[1]/i[1]/text() is \"z\" where the baseline has "
+             "\"y\"",
+             "/answer/list[1]/i[2] is not in the baseline",
+             "/answer/list[1]/i[1] is missing (the baseline has it)",
+             "/answer/set[1]/e[2] is not in the baseline",
+             "/answer/set[1]/e[2] is missing (the baseline has it)"}));
+  // Text split by an ignored element is one text again.
+  EXPECT_EQ(compare("<p>a<log/>b</p>", "<p>ab</p>", rules).count, 0u);
+}
+
+TEST(BaselineCompareTest, RulesNameNamespacesByTheirOwnPrefixes) {
+  const std::string rules =
+      "ignore //m:stamp\n"
+      "namespace m urn:meta\n"
+      "unordered //m:list by m:key\n";
+  EXPECT_EQ(compare("<r xmlns:x='urn:meta'><x:stamp/><x:list><i x:key='2'/>"
+                    "<i x:key='1'/></x:list></r>",
+                    "<r xmlns:y='urn:meta'><list xmlns='urn:meta'>"
+                    "<i xmlns='' y:key='1'/><i xmlns='' y:key='2'/></list></r>",
+                    rules)
+                .count,
+            0u);
+  const BodyDifference other = compare("<r xmlns='urn:other'><stamp/></r>",
+                                       "<r xmlns='urn:other'/>", rules);
+  EXPECT_EQ(other.listed, Lines{"/ns1:r/ns1:stamp[1] is not in the baseline"});
+  EXPECT_EQ(other.legend, Lines{"ns1 is \"urn:other\""});
+}
+
+TEST(BaselineCompareTest, RulesThatCannotBeReadNameTheirLine) {
+  const std::pair<const char*, const char*> bad[] = {
+      {"ignore //a\nskip //b\n",
+       "rules:2: unknown rule \"skip\" (ignore, mask, unordered or "
+       "namespace)"},
+      {"\n\nmask\n", "rules:3: mask without an XPath"},
+      {"ignore //a[\n", "rules:1: Unrecognized node test at character 5"},
+      {"ignore count(//a)\n", "rules:1: the XPath gives a value, not nodes"},
+      {"ignore //p:a\n",
+       "rules:1: the prefix \"p\" is not declared (namespace <prefix> <URI>)"},
+      {"unordered //a by\n", "rules:1: \"by\" without an attribute"},
+      {"unordered //a by q:k\n",
+       "rules:1: the prefix \"q\" is not declared (namespace <prefix> <URI>)"},
+      {"namespace p\n", "rules:1: namespace takes a prefix and a URI"},
+      {"namespace p urn:a\nnamespace p urn:b\n",
+       "rules:2: the prefix \"p\" is bound to \"urn:a\" already"},
+  };
+  for (const auto& [text, expected] : bad) {
+    platform::XmlCompareRules rules;
+    std::string problem;
+    EXPECT_FALSE(parseComparisonRules(text, "rules", rules, problem)) << text;
+    EXPECT_EQ(problem, expected);
+  }
+  platform::XmlCompareRules rules;
+  std::string problem;
+  EXPECT_TRUE(parseComparisonRules(
+      "# only comments\r\n\r\n  # and blanks\r\nignore //x[@k='a b']\r\n",
+      "rules", rules, problem))
+      << problem;
+}
+
+TEST(BaselineCompareTest, OtherBodiesCompareByteForByte) {
+  EXPECT_EQ(compare("line one\nline 2: a\xff", "line one\nline 2: b").listed,
+            Lines{"the body differs at line 2, byte 9: \"line 2: a\\xff\" "
+                  "where the baseline has \"line 2: b\""});
+  const BodyDifference shorter = compare("ab", "abc");
+  EXPECT_EQ(shorter.listed,
+            Lines{"the body ends at line 1, byte 3 where the baseline goes "
+                  "on: \"abc\""});
+  EXPECT_EQ(shorter.diff,
+            "--- baseline\n+++ answer\n@@ -1,1 +1,1 @@\n-abc\n+ab\n");
+  EXPECT_EQ(compare("<a/>", "<a>").listed,
+            Lines{"the body is well-formed XML where the baseline's is not "
+                  "(at line 1, column 4: no element found)"});
+  EXPECT_EQ(compare(std::string("x\0\r\n", 4), "x\n").diff,
+            "--- baseline\n+++ answer\n@@ -1,2 +1,2 @@\n-x\n+x\\x00\\r\n \n");
+}
+
+TEST(BaselineCompareTest, FingerprintsAreStableAndCoverThePayloadOnly) {
+  EXPECT_EQ(requestFingerprint("project", "open", ""), "6e4eb94c0ae181c6");
+  EXPECT_EQ(requestFingerprint("action", "execute", "<transaction seq=\"1\"/>"),
+            "a86aa0ce067e3406");
+  EXPECT_EQ(envelopePayload("<mdprovider type=\"t\" action=\"a\" "
+                            "model=\"m&quot;>/\"><x a='>'/></mdprovider>"),
+            "<x a='>'/>");
+  EXPECT_EQ(envelopePayload(std::string("<mdprovider type=\"project\" "
+                                        "action=\"open\" model=\"S/>\"/>") +
+                            '\0'),
+            "");
+  EXPECT_EQ(envelopePayload("<other/>"), "<other/>");
+}
+
+}  // namespace
