@@ -22,10 +22,12 @@ mkdir -p "$out"
 version() { dpkg-query -W -f='${source:Version}' "$1"; }
 declare -A sources=([expat]=$(version libexpat1-dev) [pugixml]=$(version libpugixml-dev)
   [curl]=$(version libcurl4-openssl-dev) [libxml2]=$(version libxml2-dev)
-  [libxslt]=$(version libxslt1-dev) [cpp-httplib]=$(version libcpp-httplib-dev))
-names=(expat pugixml curl libxml2 libxslt cpp-httplib)
+  [libxslt]=$(version libxslt1-dev) [cpp-httplib]=$(version libcpp-httplib-dev)
+  [dtl]=$(version libdtl-dev))
+names=(expat pugixml curl libxml2 libxslt cpp-httplib dtl)
 key="expat-${sources[expat]}_pugixml-${sources[pugixml]}_curl-${sources[curl]}"
 key+="_libxml2-${sources[libxml2]}_libxslt-${sources[libxslt]}_httplib-${sources[cpp-httplib]}"
+key+="_dtl-${sources[dtl]}"
 deps=$out/deps/${key//[:+~]/_}
 
 fetch_sources() {
@@ -108,6 +110,8 @@ build_dependencies() {
     make -s -C libxslt install >/dev/null && make -s install-pkgconfigDATA >/dev/null)
   # Header-only: Debian's package holds it split for its shared library.
   cp "$work"/cpp-httplib-*/httplib.h "$deps/include/"
+  # Header-only too: the diff of the baseline's differences.
+  cp -r "$work"/dtl-*/dtl "$deps/include/"
   cp "$work/VERSIONS" "$deps/VERSIONS"
   touch "$deps/.built"
 }
