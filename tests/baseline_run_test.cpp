@@ -114,7 +114,7 @@ TEST_F(BaselineRunTest, AChangedAnswerIsADifferenceAndTheRunGoesOn) {
                         "region&quot;\">"),
             std::string::npos)
       << report;
-  EXPECT_NE(report.find("\n+        &quot;Sales region (changed)&quot;\n"),
+  EXPECT_NE(report.find("\n+        \"Sales region (changed)\"\n"),
             std::string::npos)
       << "the unified diff: " << report;
 }

@@ -101,7 +101,7 @@ void appendXmlEscaped(std::string& out, const char* text, std::size_t size,
         out += "&gt;";
         break;
       case '"':
-        out += "&quot;";
+        out += asText ? "\"" : "&quot;";
         break;
       case '\t':
         out += asText ? "\t" : "&#9;";
