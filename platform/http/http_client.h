@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/core/wipe.h"
+
 namespace platform {
 
 enum class HttpAuthScheme { kNone, kBasic, kDigest, kNtlm, kNegotiate };
@@ -18,6 +20,12 @@ struct HttpSettings {
   std::string caFile;  // PEM certificates to trust; empty: the system's
   // The largest answer held; a larger one is not taken.
   std::size_t answerLimit = std::size_t{256} << 20;
+
+  HttpSettings() = default;
+  HttpSettings(const HttpSettings&) = default;
+  HttpSettings& operator=(const HttpSettings&) = default;
+  // The password goes with the settings, wiped.
+  ~HttpSettings() { wipe(password); }
 };
 
 struct HttpAnswer {
