@@ -11,61 +11,27 @@ Usage: baseline_delivery_benchmark.py BUILD_DIR DATA_DIR [--rounds N]
 
 import os
 import shutil
-import socket
 import statistics
 import subprocess
 import sys
 import tempfile
-import time
 
-from bench_timing import benchmark_arguments, measure
+from bench_timing import benchmark_arguments, free_port, measure, start_nginx, wait_for_port
 
 # Two answers with the same content: the second in another form.
-NGINX_CONF = """
-daemon off;
-master_process off;
-worker_processes 1;
-pid {work}/nginx.pid;
-error_log {work}/error.log;
-events {{ worker_connections 64; }}
-http {{
-  access_log off;
-  client_body_temp_path {work}/body;
-  keepalive_requests 100000000;
-  keepalive_timeout 300s;
-  client_body_buffer_size 64k;
-  server {{
-    listen 127.0.0.1:{port};
-    location = /mdprovider {{
+LOCATIONS = """
+    location = /mdprovider {
       return 200 "<answer type='action' action='execute' status='ok'><object id='obj' type='Dimension'><property name='caption'>Region</property></object></answer>";
-    }}
-    location = /other {{
+    }
+    location = /other {
       return 200 "<answer status=\\"ok\\"  action=\\"execute\\" type=\\"action\\">\\n  <object type=\\"Dimension\\" id=\\"obj\\">\\n    <property name=\\"caption\\">Region</property>\\n  </object>\\n</answer>";
-    }}
-  }}
-}}
+    }
 """
 
 RECORDING_LIMIT = 1.10
 SAME_LIMIT = 1.15
 NORMALISING_LIMIT = 1.6
 PEAK_LIMIT_MIB = 64
-
-
-def free_port():
-    with socket.socket() as probe:
-        probe.bind(("127.0.0.1", 0))
-        return probe.getsockname()[1]
-
-
-def wait_for(port):
-    for _ in range(200):
-        try:
-            socket.create_connection(("127.0.0.1", port), timeout=0.1).close()
-            return
-        except OSError:
-            time.sleep(0.05)
-    sys.exit(f"nothing listens on {port}")
 
 
 def log_of(build, data, name, count):
@@ -83,13 +49,8 @@ def main():
     work = tempfile.mkdtemp(prefix="kes-baseline-bench-")
     servers = []
     try:
-        port = free_port()
-        with open(os.path.join(work, "nginx.conf"), "w") as conf:
-            conf.write(NGINX_CONF.format(work=work, port=port))
-        servers.append(subprocess.Popen(["nginx", "-p", work, "-c",
-                                         os.path.join(work, "nginx.conf")],
-                                        stderr=subprocess.DEVNULL))
-        wait_for(port)
+        nginx, port = start_nginx(work, LOCATIONS)
+        servers.append(nginx)
         same = f"http://127.0.0.1:{port}/mdprovider"
         other = f"http://127.0.0.1:{port}/other"
         log = log_of(build, arguments.data, "small_100k.xml", 100000)
@@ -118,7 +79,7 @@ def main():
         port = free_port()
         servers.append(subprocess.Popen([os.path.join(build, "mdprovider_stand_in"), "--port",
                                          str(port)], stdout=subprocess.DEVNULL))
-        wait_for(port)
+        wait_for_port(port)
         stand_in = f"http://127.0.0.1:{port}/mdprovider"
         big_baseline = os.path.join(work, "big.baseline")
         rules = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "examples",

@@ -215,11 +215,8 @@ TEST_F(BaselineRunTest, ARunThatDoesNotReachItsEndLeavesTheOldRecording) {
           << result.err;
     }
     EXPECT_EQ(read("base.txt"), before) << signal;
-    for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
-      EXPECT_EQ(entry.path().filename().string().find(".tmp-"),
-                std::string::npos)
-          << entry.path();
-    }
+    EXPECT_EQ(test_support::temporaryFilesIn(dir.path()),
+              std::vector<std::string>{});
   }
 }
 

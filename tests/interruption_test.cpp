@@ -45,15 +45,6 @@ class InterruptionTest : public ::testing::Test {
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     return result;
   }
-  // The files the run left beside the report.
-  std::vector<std::string> leftovers() const {
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
-      const std::string name = entry.path().filename().string();
-      if (name.find(".tmp-") != std::string::npos) names.push_back(name);
-    }
-    return names;
-  }
   std::string report() const {
     return test_support::readFile(dir.path() + "/report.xml");
   }
@@ -106,7 +97,8 @@ TEST_F(InterruptionTest, TheRequestInFlightEndsAndTheRunSaysWhatItDid) {
                          line + "\"/>"),
             std::string::npos)
       << written;
-  EXPECT_EQ(leftovers(), std::vector<std::string>{});
+  EXPECT_EQ(test_support::temporaryFilesIn(dir.path()),
+            std::vector<std::string>{});
 }
 
 TEST_F(InterruptionTest, SigtermToo_AndNoResumeWhereTheNumbersDoNotRise) {
@@ -136,7 +128,8 @@ TEST_F(InterruptionTest, ASecondOneEndsTheRunAtOnceAndLeavesNothing) {
   expectEndedBy(result, SIGINT);
   EXPECT_EQ(provider.requests().size(), 2u);
   EXPECT_EQ(report(), "an earlier report");
-  EXPECT_EQ(leftovers(), std::vector<std::string>{});
+  EXPECT_EQ(test_support::temporaryFilesIn(dir.path()),
+            std::vector<std::string>{});
 }
 
 }  // namespace
