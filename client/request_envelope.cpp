@@ -74,7 +74,8 @@ bool MDProviderClient::processRequest(const I18NString& type,
   // A difference is no rejection: the run goes on, and its first
   // difference says more than the status.
   if (judgement.differs) {
-    std::cerr << judgement.line << std::endl;
+    // It shows the answers' text as it is meant, references resolved.
+    std::cerr << secrets.hidden(judgement.line) << std::endl;
     runRecord.fail(judgement.message, judgement.details);
   } else if (!accepted) {
     runRecord.fail(answer.status, answer.body, delivery.lastRejection());

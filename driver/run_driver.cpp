@@ -49,6 +49,9 @@ int runReported(MDProviderClient& client, bool& reachedEnd) {
   };
   try {
     runTests(client);
+    // Asked while the last request was in flight: the run stops as it
+    // would have stopped before another.
+    platform::throwIfInterrupted();
     reachedEnd = true;
     // A CI job must not read success when the provider refused work, or
     // answered otherwise than the baseline.
@@ -56,11 +59,14 @@ int runReported(MDProviderClient& client, bool& reachedEnd) {
                                                                            : 0;
   } catch (TOVException* failure) {
     const std::unique_ptr<TOVException> owned(failure);
-    if (dynamic_cast<platform::RunInterrupted*>(failure) != nullptr) {
-      client.noteInterruption();
-      return kInterrupted;
-    }
-    return fail(failure->getErrorCodeString());
+    const bool interrupted =
+        dynamic_cast<platform::RunInterrupted*>(failure) != nullptr;
+    // A request in flight that failed while an interruption was asked for:
+    // both are said.
+    if (!interrupted) fail(failure->getErrorCodeString());
+    if (!platform::interruptionRequested()) return 1;
+    client.noteInterruption();
+    return kInterrupted;
   } catch (...) {
     return fail("Unexpected error during request execution.");
   }

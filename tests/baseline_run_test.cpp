@@ -70,6 +70,8 @@ const Env kCompare = {{"MDPROVIDER_BASELINE", "base.txt"},
 
 TEST_F(BaselineRunTest, AnotherRunWithOtherTimesAndIdsIsTheSame) {
   record("base.txt");
+  // Saved as Windows' editors save UTF-8, with a byte-order mark.
+  dir.write("baseline_rules.txt", "\xEF\xBB\xBF" + read("baseline_rules.txt"));
   EXPECT_EQ(read("base.txt").rfind("KesMDProviderClient baseline 1\n", 0), 0u);
   StandInProvider provider(dir.path());
   RunResult result = replay(provider, kCompare);

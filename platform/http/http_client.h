@@ -38,7 +38,7 @@ struct HttpAnswer {
   Kind kind = Kind::kAnswered;
   long status = 0;
   std::string body;
-  // The schemes a 401 or 407 answer asks for.
+  // The schemes a 401 answer asks for.
   std::vector<std::string> offeredSchemes;
 };
 
