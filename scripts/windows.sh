@@ -22,10 +22,12 @@ mkdir -p "$out"
 version() { dpkg-query -W -f='${source:Version}' "$1"; }
 declare -A sources=([expat]=$(version libexpat1-dev) [pugixml]=$(version libpugixml-dev)
   [curl]=$(version libcurl4-openssl-dev) [libxml2]=$(version libxml2-dev)
-  [libxslt]=$(version libxslt1-dev) [cpp-httplib]=$(version libcpp-httplib-dev))
+  [libxslt]=$(version libxslt1-dev) [cpp-httplib]=$(version libcpp-httplib-dev)
+  [dtl]=$(version libdtl-dev))
 names=(expat pugixml curl libxml2 libxslt cpp-httplib)
 key="expat-${sources[expat]}_pugixml-${sources[pugixml]}_curl-${sources[curl]}"
 key+="_libxml2-${sources[libxml2]}_libxslt-${sources[libxslt]}_httplib-${sources[cpp-httplib]}"
+key+="_dtl-${sources[dtl]}"
 deps=$out/deps/${key//[:+~]/_}
 
 fetch_sources() {
@@ -92,8 +94,13 @@ build_dependencies() {
   # For the stand-in provider. Debian's patches change the sources of their
   # build files only for docs, tests and maintainer mode: the generated files
   # are kept as shipped, so that make does not ask for automake.
-  find "$work"/libxml2-*/ "$work"/libxslt-*/ \( -name configure -o -name aclocal.m4 \
-    -o -name Makefile.in -o -name config.h.in \) -exec touch {} +
+  # In the order make builds them, one after another: touched at once, in
+  # whatever order find gives, config.h.in could come out a moment older
+  # than aclocal.m4 and be made again, with autoheader.
+  local generated
+  for generated in aclocal.m4 configure config.h.in Makefile.in; do
+    find "$work"/libxml2-*/ "$work"/libxslt-*/ -name "$generated" -exec touch {} +
+  done
   # mingw has no iconv: libxml2 reads and writes UTF-8, UTF-16 and Latin-1
   # on its own, which is all the stand-in needs.
   (cd "$work"/libxml2-*/ && ./configure -q --host=$host --prefix="$deps" --disable-shared \
@@ -108,6 +115,13 @@ build_dependencies() {
     make -s -C libxslt install >/dev/null && make -s install-pkgconfigDATA >/dev/null)
   # Header-only: Debian's package holds it split for its shared library.
   cp "$work"/cpp-httplib-*/httplib.h "$deps/include/"
+  # The diff library of the baseline comparison: headers only, the same for
+  # every system, copied from Debian's package (the mirror lacks its
+  # source). Its folder cannot be put on the cross compiler's path: that is
+  # /usr/include, whose glibc headers would come before mingw's.
+  mkdir -p "$deps/include/dtl"
+  cp /usr/include/dtl/*.hpp "$deps/include/dtl/"
+  echo "dtl ${sources[dtl]} (libdtl-dev's headers)" >> "$work/VERSIONS"
   cp "$work/VERSIONS" "$deps/VERSIONS"
   touch "$deps/.built"
 }
