@@ -7,7 +7,8 @@
 # source too), builds both programs statically, runs the unit tests and the
 # black-box tests under wine, and leaves build-windows/KesMDProviderClient.exe,
 # build-windows/mdprovider_stand_in.exe and
-# build-windows/KesMDProviderClient-windows-x64.zip.
+# build-windows/KesMDProviderClient-windows-x64.zip, the package a tester
+# unpacks, which it tests under wine as well.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -155,7 +156,7 @@ ctest --test-dir "$out" --output-on-failure | tee "$log"
 echo "== Windows: the program under wine, from the Linux test harness"
 harness=$out/harness
 cmake -S . -B "$harness" -DKES_TESTS=ON >/dev/null
-cmake --build "$harness" -j"$jobs" --target kes_tests KesMDProviderClient
+cmake --build "$harness" -j"$jobs" --target kes_tests KesMDProviderClient mdprovider_stand_in
 export KES_WINDOWS_PROGRAM=$out/KesMDProviderClient.exe
 # Two shards at once: most of the time is wine starting each program.
 pids=()
@@ -175,15 +176,33 @@ done
 python3 tests/auth_test.py "$harness/KesMDProviderClient" -k sspi 2>&1 | tee -a "$log"
 
 echo "== Windows: the package"
-rm -f "$out/KesMDProviderClient-windows-x64.zip"
-zip -q -j "$out/KesMDProviderClient-windows-x64.zip" "$out/KesMDProviderClient.exe" \
-  "$out/mdprovider_stand_in.exe" README.md
-zip -q -r "$out/KesMDProviderClient-windows-x64.zip" examples
-echo "built $out/KesMDProviderClient.exe, $out/mdprovider_stand_in.exe and" \
-  "$out/KesMDProviderClient-windows-x64.zip"
+# One folder, the install tree the program expects: bin\ beside
+# configuration\ and examples\, with what packaging/windows/ adds.
+zip=$out/KesMDProviderClient-windows-x64.zip
+stage=$out/package
+rm -rf "$stage" "$zip"
+mkdir -p "$stage/KesMDProviderClient/bin"
+cp "$out/KesMDProviderClient.exe" "$out/mdprovider_stand_in.exe" "$stage/KesMDProviderClient/bin/"
+cp -r packaging/windows/. examples README.md "$stage/KesMDProviderClient/"
+(cd "$stage" && zip -q -r -X "$zip" KesMDProviderClient)
+
+echo "== Windows: the package under wine, as a tester unpacks and uses it"
+python3 tests/windows_package_test.py "$zip" "$harness" 2>&1 | tee -a "$log"
+
+echo "built $out/KesMDProviderClient.exe, $out/mdprovider_stand_in.exe and $zip," \
+  "which unpacks to:"
+python3 - "$zip" <<'EOF'
+import sys, zipfile
+for entry in sorted(zipfile.ZipFile(sys.argv[1]).infolist(), key=lambda e: e.filename):
+    path = entry.filename.rstrip("/")
+    name = path.rsplit("/", 1)[-1]
+    size = "" if entry.is_dir() else f"  {entry.file_size} bytes"
+    print("  " + "  " * path.count("/") + name + ("\\" if entry.is_dir() else "") + size)
+EOF
 # Every step above stops the script on a failure; the line counts the test
-# cases: the ctest tests, the black-box cases and the authentication one.
+# cases: the ctest tests, the black-box cases and the Python ones (the
+# authentication case and the package's).
 units=$(grep -Eo 'tests passed, 0 tests failed out of [0-9]+' "$log" | awk '{s += $NF} END {print s + 0}')
 blackbox=$(grep -Eo '^\[  PASSED  \] [0-9]+ test' "$log" | awk '{s += $4} END {print s + 0}')
-auth=$(grep -Eo '^Ran [0-9]+ test' "$log" | awk '{s += $2} END {print s + 0}')
-echo "windows: $((units + blackbox + auth)) passed, 0 failed"
+python=$(grep -Eo '^Ran [0-9]+ test' "$log" | awk '{s += $2} END {print s + 0}')
+echo "windows: $((units + blackbox + python)) passed, 0 failed"
