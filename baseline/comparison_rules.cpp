@@ -76,6 +76,8 @@ bool declareNamespace(const RuleLine& line, platform::XmlCompareRules& rules,
 bool parseComparisonRules(std::string_view text, const std::string& source,
                           platform::XmlCompareRules& rules,
                           std::string& problem) {
+  // A byte-order mark, as Windows' editors begin UTF-8 with, is no text.
+  if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
   std::vector<RuleLine> lines;
   for (std::size_t at = 0, number = 1; at < text.size(); ++number) {
     std::size_t end = text.find('\n', at);

@@ -1,8 +1,10 @@
-"""What the benchmark scripts share: their arguments and timing one run of a program."""
+"""What the benchmark scripts share: their arguments, timing one run of a program, and nginx on
+a free loopback port."""
 
 import argparse
 import os
 import re
+import socket
 import subprocess
 import sys
 import time
@@ -38,3 +40,52 @@ def benchmark_arguments():
     global PEAK_MEMORY
     PEAK_MEMORY = os.path.abspath(os.path.join(arguments.build, "bench", "peak_memory"))
     return arguments
+
+
+NGINX_CONF = """
+daemon off;
+master_process off;
+worker_processes 1;
+pid {work}/nginx.pid;
+error_log {work}/error.log;
+events {{ worker_connections 64; }}
+http {{
+  access_log off;
+  client_body_temp_path {work}/body;
+  keepalive_requests 100000000;
+  keepalive_timeout 300s;
+  client_body_buffer_size 64k;
+  server {{
+    listen 127.0.0.1:{port};
+{locations}
+  }}
+}}
+"""
+
+
+def free_port():
+    with socket.socket() as probe:
+        probe.bind(("127.0.0.1", 0))
+        return probe.getsockname()[1]
+
+
+def wait_for_port(port):
+    for _ in range(200):
+        try:
+            socket.create_connection(("127.0.0.1", port), timeout=0.1).close()
+            return
+        except OSError:
+            time.sleep(0.05)
+    sys.exit(f"nothing listens on {port}")
+
+
+def start_nginx(work, locations):
+    """nginx serving `locations` (its location blocks) from the folder `work`: the process and
+    its port. The caller stops it."""
+    port = free_port()
+    with open(os.path.join(work, "nginx.conf"), "w") as conf:
+        conf.write(NGINX_CONF.format(work=work, port=port, locations=locations))
+    process = subprocess.Popen(["nginx", "-p", work, "-c", os.path.join(work, "nginx.conf")],
+                               stderr=subprocess.DEVNULL)
+    wait_for_port(port)
+    return process, port

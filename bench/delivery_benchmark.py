@@ -10,46 +10,18 @@ Usage: delivery_benchmark.py BUILD_DIR DATA_DIR [--rounds N]
 import os
 import re
 import shutil
-import socket
 import statistics
 import subprocess
 import sys
 import tempfile
-import time
 
-from bench_timing import benchmark_arguments, measure
-
-NGINX_CONF = """
-daemon off;
-master_process off;
-worker_processes 1;
-pid {work}/nginx.pid;
-error_log {work}/error.log;
-events {{ worker_connections 64; }}
-http {{
-  access_log off;
-  client_body_temp_path {work}/body;
-  keepalive_requests 100000000;
-  keepalive_timeout 300s;
-  client_body_buffer_size 64k;
-  server {{
-    listen 127.0.0.1:{port};
-    location = /mdprovider {{ return 200 "<ok/>"; }}
-  }}
-}}
-"""
+from bench_timing import benchmark_arguments, measure, start_nginx
 
 WRK_SCRIPT = """
 wrk.method = "POST"
 wrk.headers["Content-Type"] = "application/xml; charset=utf-8"
 wrk.body = [==[{body}]==]
 """
-
-
-def free_port():
-    with socket.socket() as probe:
-        probe.bind(("127.0.0.1", 0))
-        return probe.getsockname()[1]
 
 
 def main():
@@ -74,18 +46,8 @@ def main():
         with open(os.path.join(work, "post.lua"), "w") as script:
             script.write(WRK_SCRIPT.format(body=bodies[1].decode()))
 
-        port = free_port()
+        nginx, port = start_nginx(work, '    location = /mdprovider { return 200 "<ok/>"; }')
         url = f"http://127.0.0.1:{port}/mdprovider"
-        with open(os.path.join(work, "nginx.conf"), "w") as conf:
-            conf.write(NGINX_CONF.format(work=work, port=port))
-        nginx = subprocess.Popen(["nginx", "-p", work, "-c", os.path.join(work, "nginx.conf")],
-                                 stderr=subprocess.DEVNULL)
-        for _ in range(100):
-            try:
-                socket.create_connection(("127.0.0.1", port), timeout=0.1).close()
-                break
-            except OSError:
-                time.sleep(0.05)
 
         delivering = dict(os.environ, MDPROVIDER_DELIVER=url)
         plain = {k: v for k, v in os.environ.items() if not k.startswith("MDPROVIDER_")}

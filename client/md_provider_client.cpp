@@ -37,7 +37,8 @@ bool MDProviderClient::initialize() {
   }
   secrets.add(password.str());
   if (!delivery.configure({userName.str(), password.str(), authNamespace.str()},
-                          secrets, problem)) {
+                          secrets, problem) ||
+      !judge.configure(delivery.isOn(), problem)) {
     std::cerr << problem << std::endl;
     return false;
   }

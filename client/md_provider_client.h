@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "baseline/answer_judge.h"
 #include "connection/junit_report.h"
 #include "connection/provider_delivery.h"
 #include "connection/run_record.h"
@@ -39,9 +40,10 @@ class MDProviderClient {
   // after which request it stopped and how to go on from there.
   void noteInterruption();
   // The end of a run that got through initialize: the summary of a
-  // delivering run and the report. False, after a line on standard error,
-  // when the report could not be written.
-  bool finishRun();
+  // delivering run, the report, and the recording of a run that reached
+  // its end. False, after a line on standard error, when the report or the
+  // recording could not be written.
+  bool finishRun(bool reachedEnd);
 
   I18NString getTestType() const { return testType; }
   I18NString getProjectName() const { return projectName; }
@@ -51,6 +53,8 @@ class MDProviderClient {
   std::int32_t getLastSeq() const { return lastSeq; }
   bool isCreateProject() const { return createProject; }
   const ProviderDelivery& getDelivery() const { return delivery; }
+  // Answers that differ from the baseline.
+  long differences() const { return judge.differing(); }
 
   // Writes the text and a line end to standard output, and flushes it.
   void printMessage(const char* text);
@@ -75,15 +79,6 @@ class MDProviderClient {
                             const I18NString& scriptPath);
 
  private:
-  // Which request is in hand: a replayed transaction's place in the log
-  // and its number, or a request known by its type and action.
-  struct RequestName {
-    bool isTransaction = false;
-    unsigned long long ordinal = 0;  // among all transactions, from 1
-    std::int32_t seq = 0;
-    std::string typeAndAction;
-    std::string shown() const;
-  };
   // The next request replays a transaction.
   void nextIsTransaction(unsigned long long ordinal, std::int32_t seq);
 
@@ -111,9 +106,14 @@ class MDProviderClient {
   // takes each request's testcase as it ends.
   RunRecord runRecord;
   JUnitReport report;
-  RequestName nextRequest;
+  // Whether the provider's answers are recorded, or compared with a
+  // baseline, or both.
+  AnswerJudge judge;
+  // Which request is in hand: a replayed transaction's place in the log
+  // and its number, or a request known by its type and action.
+  AnswerKey nextRequest;
   // The last request that was answered (or, without delivery, built).
-  RequestName lastAnswered;
+  AnswerKey lastAnswered;
   bool answeredAny = false;
   // Whether the log's sequence numbers rise, so that -b can resume it.
   bool seqsRise = false;

@@ -1,9 +1,11 @@
 // The one form of every request: an `mdprovider` element naming the type,
 // the action and the model, around a copy of the payload.
 
+#include <iostream>
 #include <ostream>
 #include <utility>
 
+#include "baseline/request_fingerprint.h"
 #include "client/md_provider_client.h"
 #include "client/request_buffer.h"
 #include "platform/core/tov_exception.h"
@@ -29,8 +31,9 @@ bool MDProviderClient::processRequest(const I18NString& type,
                                       TOVIDOM_Document& payload) {
   // No request after an interruption.
   platform::throwIfInterrupted();
-  RequestName name = std::exchange(nextRequest, RequestName());
-  if (!name.isTransaction) name.typeAndAction = type.str() + " " + action.str();
+  AnswerKey name = std::exchange(nextRequest, AnswerKey());
+  name.type = type.str();
+  name.action = action.str();
   runRecord.begin(type.str(), action.str());
   requireXmlValue(projectName, "The project name");
   requireXmlValue(type, "The request type");
@@ -62,15 +65,24 @@ bool MDProviderClient::processRequest(const I18NString& type,
   }
   const bool accepted = delivery.deliver(
       type.c_str(), action.c_str(), buffer.data(), buffer.size() - 1, envelope);
+  const platform::HttpAnswer& answer = delivery.lastAnswer();
+  const Judgement judgement =
+      judge.judge(name, envelopePayload({buffer.data(), buffer.size() - 1}),
+                  answer.status, answer.body);
   lastAnswered = std::move(name);
   answeredAny = true;
-  if (!accepted) {
-    runRecord.fail(delivery.lastAnswer().status, delivery.lastAnswer().body,
-                   delivery.lastRejection());
-    return false;
+  // A difference is no rejection: the run goes on, and its first
+  // difference says more than the status.
+  if (judgement.differs) {
+    // It shows the answers' text as it is meant, references resolved.
+    std::cerr << secrets.hidden(judgement.line) << std::endl;
+    runRecord.fail(judgement.message, judgement.details);
+  } else if (!accepted) {
+    runRecord.fail(answer.status, answer.body, delivery.lastRejection());
+  } else {
+    runRecord.pass();
   }
-  runRecord.pass();
-  return true;
+  return accepted;
 }
 
 bool MDProviderClient::processNodeRequest(const I18NString& type,

@@ -37,19 +37,13 @@ void MDProviderClient::nextIsTransaction(unsigned long long ordinal,
   runRecord.nextIsTransaction(seq);
 }
 
-std::string MDProviderClient::RequestName::shown() const {
-  if (!isTransaction) return typeAndAction;
-  return "transaction " + std::to_string(ordinal) + " (seq " +
-         std::to_string(seq) + ")";
-}
-
 void MDProviderClient::noteInterruption() {
   std::string line = "Interrupted: ";
   if (!answeredAny) {
     line += "no request was answered";
   } else {
-    line += "no request was sent after " + lastAnswered.shown() +
-            ", the last " +
+    line += "no request was sent after " +
+            baseline_file::requestName(lastAnswered) + ", the last " +
             (delivery.isOn() ? "the provider answered" : "one built");
     // -b resumes after it when every transaction before it has a lower
     // number and every one after it a higher.
@@ -65,7 +59,7 @@ void MDProviderClient::noteInterruption() {
   runRecord.endWithError(line);
 }
 
-bool MDProviderClient::finishRun() {
+bool MDProviderClient::finishRun(bool reachedEnd) {
   const double seconds = std::chrono::duration<double>(
                              std::chrono::steady_clock::now() - startedAt)
                              .count();
@@ -78,12 +72,31 @@ bool MDProviderClient::finishRun() {
     std::cerr << "Delivered " << delivery.answered() << " requests to "
               << delivery.address() << ": " << delivery.accepted()
               << " accepted, " << delivery.rejected() << " rejected in " << took
-              << " s" << std::endl;
+              << " s";
+    if (judge.comparing()) {
+      std::cerr << "; compared with the baseline: " << judge.compared()
+                << " answers, " << judge.differing() << " differing, "
+                << judge.unreached() << " baseline records not reached";
+    }
+    std::cerr << std::endl;
   }
-  if (!report.isOpen()) return true;
-  runRecord.finish();
+  bool finished = true;
   std::string reason;
-  if (report.commit(seconds, reason)) return true;
+  if (judge.recording()) {
+    // A run that did not reach its end leaves an earlier recording as it
+    // was: nothing of it is written.
+    if (!reachedEnd) {
+      std::cerr << "The recording is not written: the run did not reach its "
+                   "end"
+                << std::endl;
+    } else if (!judge.commit(reason)) {
+      std::cerr << reason << std::endl;
+      finished = false;
+    }
+  }
+  if (!report.isOpen()) return finished;
+  runRecord.finish();
+  if (report.commit(seconds, reason)) return finished;
   std::cerr << "Failed to write the report \"" << report.path()
             << "\": " << reason << std::endl;
   return false;

@@ -87,6 +87,15 @@ bool readDeliverySettings(const Credentials& credentials,
   settings.on = !deliver.empty();
   if (!settings.on) return true;
   if (!deliveryAddress(deliver, settings.http.url, problem)) return false;
+  std::string reason;
+  if (!platform::readHttpAddress(settings.http.url, settings.address, reason)) {
+    // Not shown: what cannot be read may hold a password.
+    problem = "MDPROVIDER_DELIVER holds an address that cannot be read (" +
+              reason +
+              "): a user name or password in it writes the characters / ? # "
+              "@ : % as %XX";
+    return false;
+  }
 
   const std::string timeout = platform::environmentValue("MDPROVIDER_TIMEOUT");
   settings.http.timeoutSeconds =
@@ -125,7 +134,6 @@ bool readDeliverySettings(const Credentials& credentials,
   // Certificates are always verified: this only chooses whom to trust.
   settings.http.caFile = platform::environmentValue("MDPROVIDER_CA_FILE");
   if (!settings.http.caFile.empty()) {
-    std::string reason;
     if (!platform::isReadableFile(settings.http.caFile, reason)) {
       problem = "Cannot read the CA file MDPROVIDER_CA_FILE=\"" +
                 settings.http.caFile + "\": " + reason;

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "platform/http/http_address.h"
 #include "platform/http/http_client.h"
 
 struct Credentials;
@@ -9,8 +10,9 @@ struct Credentials;
 struct DeliverySettings {
   bool on = false;
   platform::HttpSettings http;
-  std::string schemeName;     // as -x names it, spelled as the scheme is
-  std::string responsesPath;  // empty: no responses file
+  platform::HttpAddress address;  // as it may be shown, and its password
+  std::string schemeName;         // as -x names it, spelled as the scheme is
+  std::string responsesPath;      // empty: no responses file
   bool echo = false;
   long answerLimitMiB = 0;  // the largest answer held
 };

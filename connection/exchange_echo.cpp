@@ -3,6 +3,7 @@
 #include <cstring>
 #include <iostream>
 #include <limits>
+#include <sstream>
 
 #include "platform/core/tov_exception.h"
 #include "platform/os/console.h"
@@ -30,17 +31,34 @@ void echoExchange(TOVIDOM_Node& request, const char* responseText) {
   _getch();
 }
 
-void showExchange(TOVIDOM_Node& request, const std::string& answer) {
-  try {
-    echoExchange(request, answer.c_str());
-    return;
-  } catch (TOVException* notXml) {
-    delete notXml;  // parsed before anything was written: show it as text
+void showExchange(TOVIDOM_Node& request, const std::string& answer,
+                  const std::function<std::string(const std::string&)>& hide) {
+  std::ostringstream shown;
+  shown << "\n---->Request:\n";
+  TOVIDOM_Helper::write(request, shown, nullptr);
+  shown << "\n\n\n<----Response:\n";
+  TOVIDOM_Document response =
+      TOVIDOM_DOMImplementation::getInstance()->createDocument();
+  // unsigned long is 32 bits on Windows: a larger answer is shown as text.
+  bool asXml = answer.find('\0') == std::string::npos &&
+               answer.size() <= std::numeric_limits<unsigned long>::max();
+  if (asXml) {
+    try {
+      TOVIDOM_Parser(0).parse(
+          answer.c_str(), static_cast<unsigned long>(answer.size()), response);
+    } catch (TOVException* notXml) {
+      delete notXml;
+      asXml = false;
+    }
   }
-  std::cout << "\n---->Request:\n";
-  TOVIDOM_Helper::write(request, std::cout, nullptr);
-  std::cout << std::endl << std::endl;
-  std::cout << "\n<----Response:\n" << answer;
-  std::cout << "\tPress any key to continue ..." << std::endl;
+  if (asXml) {
+    TOVIDOM_Helper::write(response, shown, nullptr);
+  } else {
+    shown << answer;
+  }
+  // The answer as XML shows its references resolved: a secret an answer
+  // wrote as references is hidden here too.
+  std::cout << hide(shown.str()) << "\tPress any key to continue ..."
+            << std::endl;
   _getch();
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 
 class TOVIDOM_Node;
@@ -10,6 +11,8 @@ class TOVIDOM_Node;
 void echoExchange(TOVIDOM_Node& request, const char* responseText);
 
 // The same for an answer as it came from the provider: shown as XML when
-// it is well-formed, otherwise as the text it is. Viewing never throws for
-// the answer's sake.
-void showExchange(TOVIDOM_Node& request, const std::string& answer);
+// it is well-formed (NUL included, it is not), otherwise as the text it is,
+// and what `hide` does to a text done to all that is shown. Viewing never
+// throws for the answer's sake.
+void showExchange(TOVIDOM_Node& request, const std::string& answer,
+                  const std::function<std::string(const std::string&)>& hide);

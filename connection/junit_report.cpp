@@ -69,7 +69,7 @@ void JUnitReport::add(const TestCase& testcase) {
     case TestCase::Outcome::kFailed:
       ++failures_;
       out.raw("><failure message=\"").escaped(testcase.message).raw("\">");
-      out.escaped(*testcase.answer).raw("</failure></testcase>\n");
+      out.escapedText(*testcase.answer).raw("</failure></testcase>\n");
       break;
     case TestCase::Outcome::kError:
       ++errors_;

@@ -1,18 +1,23 @@
 #include "connection/provider_address.h"
 
+#include <cctype>
+
 std::string addressWithoutCredentials(const std::string& address) {
   const std::size_t scheme = address.find("://");
-  if (scheme == std::string::npos) return address;
-  const std::size_t start = scheme + 3;
-  std::size_t end = address.find_first_of("/?#", start);
-  if (end == std::string::npos) end = address.size();
-  // The last '@' of the authority ends the credentials: a password may
-  // itself hold one.
-  const std::size_t at = address.rfind('@', end == 0 ? 0 : end - 1);
+  const std::size_t start = scheme == std::string::npos ? 0 : scheme + 3;
+  // Whatever comes before the last '@' may be a user name and password,
+  // written with characters an address does not allow unencoded: it is
+  // never shown.
+  const std::size_t at = address.rfind('@');
   if (at == std::string::npos || at < start) return address;
   return address.substr(0, start) + address.substr(at + 1);
 }
 
 bool isHttpAddress(const std::string& address) {
-  return address.rfind("http://", 0) == 0 || address.rfind("https://", 0) == 0;
+  std::string scheme = address.substr(0, address.find("://"));
+  for (char& c : scheme) {
+    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  }
+  return address.find("://") != std::string::npos &&
+         (scheme == "http" || scheme == "https");
 }

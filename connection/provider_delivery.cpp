@@ -6,12 +6,31 @@
 
 #include "connection/delivery_settings.h"
 #include "connection/exchange_echo.h"
-#include "connection/provider_address.h"
 #include "connection/secret_mask.h"
 #include "platform/core/tov_exception.h"
 #include "platform/core/wipe.h"
 
 namespace {
+
+// As Basic writes a login.
+std::string base64(const std::string& text) {
+  static const char kDigits[] =
+      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::string out;
+  for (std::size_t i = 0; i < text.size(); i += 3) {
+    unsigned value = static_cast<unsigned char>(text[i]) << 16;
+    if (i + 1 < text.size()) {
+      value |= static_cast<unsigned>(static_cast<unsigned char>(text[i + 1]))
+               << 8;
+    }
+    if (i + 2 < text.size()) value |= static_cast<unsigned char>(text[i + 2]);
+    out += kDigits[(value >> 18) & 63];
+    out += kDigits[(value >> 12) & 63];
+    out += i + 1 < text.size() ? kDigits[(value >> 6) & 63] : '=';
+    out += i + 2 < text.size() ? kDigits[value & 63] : '=';
+  }
+  return out;
+}
 
 bool sameIgnoringCase(const std::string& a, const std::string& b) {
   if (a.size() != b.size()) return false;
@@ -34,8 +53,18 @@ bool ProviderDelivery::configure(const Credentials& credentials,
   DeliverySettings settings;
   if (!readDeliverySettings(credentials, settings, problem)) return false;
   if (!settings.on) return true;
-  address_ = addressWithoutCredentials(settings.http.url);
-  secrets.addFromAddress(settings.http.url);
+  address_ = settings.address.shown;
+  secrets.add(settings.address.password);
+  secrets.add(settings.address.passwordAsWritten);
+  // What a Basic login sends holds the password: a provider that echoes its
+  // request's headers would show it.
+  if (settings.http.auth == platform::HttpAuthScheme::kBasic) {
+    secrets.add(base64(settings.http.user + ":" + settings.http.password));
+  }
+  if (!settings.address.password.empty()) {
+    secrets.add(
+        base64(settings.address.user + ":" + settings.address.password));
+  }
   answerLimitMiB_ = settings.answerLimitMiB;
   if (!settings.responsesPath.empty()) {
     std::string reason;
@@ -143,5 +172,9 @@ void ProviderDelivery::keepAnswer(TOVIDOM_Node& request) {
     responses_.append(body.data(), body.size());
     responses_.append("", 1);
   }
-  if (echo_) showExchange(request, lastAnswer_.body);
+  if (echo_) {
+    showExchange(request, lastAnswer_.body, [this](const std::string& text) {
+      return secrets_->hidden(text);
+    });
+  }
 }

@@ -6,13 +6,27 @@
 #include "connection/secret_mask.h"
 #include "platform/xml/xml_text_check.h"
 
-ReportText& ReportText::escaped(const std::string& text) {
-  if (secrets_ == nullptr || !secrets_->appearsIn(text)) {
-    platform::appendXmlEscaped(text_, text.data(), text.size());
+namespace {
+
+void appendShown(std::string& out, const SecretMask* secrets,
+                 const std::string& text, bool asText) {
+  if (secrets == nullptr || !secrets->appearsIn(text)) {
+    platform::appendXmlEscaped(out, text.data(), text.size(), asText);
   } else {
-    const std::string shown = secrets_->hidden(text);
-    platform::appendXmlEscaped(text_, shown.data(), shown.size());
+    const std::string shown = secrets->hidden(text);
+    platform::appendXmlEscaped(out, shown.data(), shown.size(), asText);
   }
+}
+
+}  // namespace
+
+ReportText& ReportText::escaped(const std::string& text) {
+  appendShown(text_, secrets_, text, false);
+  return *this;
+}
+
+ReportText& ReportText::escapedText(const std::string& text) {
+  appendShown(text_, secrets_, text, true);
   return *this;
 }
 

@@ -17,6 +17,8 @@ class ReportText {
     return *this;
   }
   ReportText& escaped(const std::string& text);
+  // The same for the text of an element: its lines stay lines.
+  ReportText& escapedText(const std::string& text);
   ReportText& number(long value);
   // Seconds with six decimals, without the cost of a formatted print.
   ReportText& seconds(double value);

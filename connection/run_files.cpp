@@ -26,9 +26,10 @@ bool runFilesAreDistinct(const std::string& scriptPath, std::string& problem) {
                                         "MDPROVIDER_REPORT"};
   // The others are read only while delivering.
   if (!platform::environmentValue("MDPROVIDER_DELIVER").empty()) {
-    variables.insert(variables.end(),
-                     {"MDPROVIDER_RESPONSES", "MDPROVIDER_BASELINE",
-                      "MDPROVIDER_RECORD", "MDPROVIDER_BASELINE_RULES"});
+    variables.insert(
+        variables.end(),
+        {"MDPROVIDER_RESPONSES", "MDPROVIDER_CA_FILE", "MDPROVIDER_BASELINE",
+         "MDPROVIDER_RECORD", "MDPROVIDER_BASELINE_RULES"});
   }
   for (const char* variable : variables) {
     const std::string path = platform::environmentValue(variable);

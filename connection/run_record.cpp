@@ -49,6 +49,10 @@ void RunRecord::fail(long status, const std::string& answer, const char* why) {
   close(TestCase::Outcome::kFailed, message.c_str(), &head);
 }
 
+void RunRecord::fail(const std::string& message, const std::string& text) {
+  close(TestCase::Outcome::kFailed, message.c_str(), &text);
+}
+
 void RunRecord::endWithError(const std::string& message) {
   if (report_ == nullptr) return;
   nextIsTransaction_ = false;

@@ -32,6 +32,8 @@ class RunRecord {
   // A rejection: its status, what the answer holds, and why, when more
   // than the status tells it.
   void fail(long status, const std::string& answer, const char* why = "");
+  // A failure told by its message and a text of its own.
+  void fail(const std::string& message, const std::string& text);
   // A failure that ended the run: the error of the open request, or of a
   // `run` testcase of its own when no request was open.
   void endWithError(const std::string& message);

@@ -8,26 +8,31 @@ namespace {
 
 constexpr std::string_view kShown = "***";
 
-int hexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
-std::string percentDecoded(const std::string& text) {
-  std::string decoded;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '%' && i + 2 < text.size() && hexValue(text[i + 1]) >= 0 &&
-        hexValue(text[i + 2]) >= 0) {
-      decoded +=
-          static_cast<char>(hexValue(text[i + 1]) * 16 + hexValue(text[i + 2]));
-      i += 2;
-    } else {
-      decoded += text[i];
+// The secret as XML text or an attribute value would carry it.
+std::string xmlEscaped(const std::string& text) {
+  std::string escaped;
+  for (const char c : text) {
+    switch (c) {
+      case '&':
+        escaped += "&amp;";
+        break;
+      case '<':
+        escaped += "&lt;";
+        break;
+      case '>':
+        escaped += "&gt;";
+        break;
+      case '"':
+        escaped += "&quot;";
+        break;
+      case '\'':
+        escaped += "&apos;";
+        break;
+      default:
+        escaped += c;
     }
   }
-  return decoded;
+  return escaped;
 }
 
 }  // namespace
@@ -38,6 +43,13 @@ SecretMask::~SecretMask() {
 
 void SecretMask::add(const std::string& secret) {
   if (secret.empty()) return;
+  keep(secret);
+  std::string escaped = xmlEscaped(secret);
+  keep(escaped);
+  platform::wipe(escaped);
+}
+
+void SecretMask::keep(const std::string& secret) {
   if (std::find(secrets_.begin(), secrets_.end(), secret) != secrets_.end()) {
     return;
   }
@@ -47,24 +59,6 @@ void SecretMask::add(const std::string& secret) {
             [](const std::string& a, const std::string& b) {
               return a.size() > b.size();
             });
-}
-
-void SecretMask::addFromAddress(const std::string& address) {
-  const std::size_t scheme = address.find("://");
-  if (scheme == std::string::npos) return;
-  const std::size_t start = scheme + 3;
-  std::size_t end = address.find_first_of("/?#", start);
-  if (end == std::string::npos) end = address.size();
-  const std::size_t at = address.rfind('@', end == 0 ? 0 : end - 1);
-  if (at == std::string::npos || at < start) return;
-  const std::size_t colon = address.find(':', start);
-  if (colon == std::string::npos || colon > at) return;
-  std::string password = address.substr(colon + 1, at - colon - 1);
-  std::string decoded = percentDecoded(password);
-  add(password);
-  add(decoded);
-  platform::wipe(password);
-  platform::wipe(decoded);
 }
 
 std::size_t SecretMask::next(std::string_view text, std::size_t from,

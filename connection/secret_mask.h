@@ -16,10 +16,9 @@ class SecretMask {
   SecretMask(const SecretMask&) = delete;
   SecretMask& operator=(const SecretMask&) = delete;
 
-  // An empty secret is none.
+  // An empty secret is none. What XML escapes of it is hidden as it is
+  // escaped too.
   void add(const std::string& secret);
-  // The password of an address's `user:password@`, as written and decoded.
-  void addFromAddress(const std::string& address);
 
   bool appearsIn(std::string_view text) const;
   // `text` with every secret replaced by "***".
@@ -29,6 +28,7 @@ class SecretMask {
   std::string hiddenHead(std::string_view text, std::size_t most) const;
 
  private:
+  void keep(const std::string& secret);
   // The first secret at or after `from`: its place, or npos, and its size.
   std::size_t next(std::string_view text, std::size_t from,
                    std::size_t& size) const;

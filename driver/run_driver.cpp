@@ -39,8 +39,8 @@ void runTests(MDProviderClient& client) {
 }
 
 // The body of the run under guard: failures in it are printed and end the
-// run with 1.
-int runReported(MDProviderClient& client) {
+// run with 1. `reachedEnd` tells whether it went through to its end.
+int runReported(MDProviderClient& client, bool& reachedEnd) {
   // What ends the run is printed, and kept for the report.
   const auto fail = [&client](const char* text) {
     client.printMessage(text);
@@ -49,15 +49,24 @@ int runReported(MDProviderClient& client) {
   };
   try {
     runTests(client);
-    // A CI job must not read success when the provider refused work.
-    return client.getDelivery().rejected() > 0 ? 1 : 0;
+    // Asked while the last request was in flight: the run stops as it
+    // would have stopped before another.
+    platform::throwIfInterrupted();
+    reachedEnd = true;
+    // A CI job must not read success when the provider refused work, or
+    // answered otherwise than the baseline.
+    return client.getDelivery().rejected() > 0 || client.differences() > 0 ? 1
+                                                                           : 0;
   } catch (TOVException* failure) {
     const std::unique_ptr<TOVException> owned(failure);
-    if (dynamic_cast<platform::RunInterrupted*>(failure) != nullptr) {
-      client.noteInterruption();
-      return kInterrupted;
-    }
-    return fail(failure->getErrorCodeString());
+    const bool interrupted =
+        dynamic_cast<platform::RunInterrupted*>(failure) != nullptr;
+    // A request in flight that failed while an interruption was asked for:
+    // both are said.
+    if (!interrupted) fail(failure->getErrorCodeString());
+    if (!platform::interruptionRequested()) return 1;
+    client.noteInterruption();
+    return kInterrupted;
   } catch (...) {
     return fail("Unexpected error during request execution.");
   }
@@ -74,12 +83,13 @@ int runGuarded(int argc, char** argv) {
   }
   // From here on an interruption ends the run with what it did said.
   platform::watchForInterruption();
-  int status = runReported(*client);
+  bool reachedEnd = false;
+  int status = runReported(*client, reachedEnd);
   if (!std::cout.flush()) {
     client->noteRunFailure("Failed to write to standard output");
     if (status != kInterrupted) status = 1;
   }
-  if (!client->finishRun() && status != kInterrupted) status = 1;
+  if (!client->finishRun(reachedEnd) && status != kInterrupted) status = 1;
   return status;
 }
 

@@ -36,12 +36,19 @@ std::vector<std::string> ProjectModel::remove(const std::string& id) {
 
 void ProjectModel::removeTree(const std::string& id,
                               std::vector<std::string>& removed) {
-  save(id);
-  const auto found = objects_.find(id);
-  const std::set<std::string> children = std::move(found->second.children);
-  objects_.erase(found);
-  removed.push_back(id);
-  for (const std::string& child : children) removeTree(child, removed);
+  // A chain of objects may be as deep as a transaction makes it: no
+  // recursion.
+  std::vector<std::string> left = {id};
+  while (!left.empty()) {
+    const std::string next = std::move(left.back());
+    left.pop_back();
+    save(next);
+    const auto found = objects_.find(next);
+    const std::set<std::string> children = std::move(found->second.children);
+    objects_.erase(found);
+    removed.push_back(next);
+    left.insert(left.end(), children.rbegin(), children.rend());
+  }
 }
 
 void ProjectModel::begin() {

@@ -73,17 +73,24 @@ Document parse(const std::string& text, const char* name) {
                                 name, nullptr, XML_PARSE_NONET));
 }
 
-// Nothing outside the two documents: no file, no network.
-std::unique_ptr<xsltSecurityPrefs, FreePreferences> closedPreferences() {
-  std::unique_ptr<xsltSecurityPrefs, FreePreferences> preferences(
-      xsltNewSecurityPrefs());
-  for (xsltSecurityOption option :
-       {XSLT_SECPREF_READ_FILE, XSLT_SECPREF_WRITE_FILE,
-        XSLT_SECPREF_CREATE_DIRECTORY, XSLT_SECPREF_READ_NETWORK,
-        XSLT_SECPREF_WRITE_NETWORK}) {
-    xsltSetSecurityPrefs(preferences.get(), option, xsltSecurityForbid);
-  }
-  return preferences;
+// Nothing outside the two documents: no file, no network. Made once and
+// kept: they are also the defaults that xsl:import and xsl:include, read
+// while the stylesheet is parsed, are checked against.
+xsltSecurityPrefs* closedPreferences() {
+  static const std::unique_ptr<xsltSecurityPrefs, FreePreferences> preferences =
+      [] {
+        std::unique_ptr<xsltSecurityPrefs, FreePreferences> made(
+            xsltNewSecurityPrefs());
+        for (xsltSecurityOption option :
+             {XSLT_SECPREF_READ_FILE, XSLT_SECPREF_WRITE_FILE,
+              XSLT_SECPREF_CREATE_DIRECTORY, XSLT_SECPREF_READ_NETWORK,
+              XSLT_SECPREF_WRITE_NETWORK}) {
+          xsltSetSecurityPrefs(made.get(), option, xsltSecurityForbid);
+        }
+        xsltSetDefaultSecurityPrefs(made.get());
+        return made;
+      }();
+  return preferences.get();
 }
 
 }  // namespace
@@ -91,6 +98,7 @@ std::unique_ptr<xsltSecurityPrefs, FreePreferences> closedPreferences() {
 TransformResult transform(const std::string& stylesheet,
                           const std::string& input) {
   xmlInitParser();
+  xsltSecurityPrefs* const preferences = closedPreferences();
   Messages messages;
   Document styleDocument = parse(stylesheet, "stylesheet.xml");
   if (!styleDocument) return {false, messages.reason("not XML")};
@@ -102,11 +110,10 @@ TransformResult transform(const std::string& stylesheet,
 
   const Document source = parse(input, "model.xml");
   if (!source) return {false, messages.reason("the model is not XML")};
-  const auto preferences = closedPreferences();
   const std::unique_ptr<xsltTransformContext, FreeContext> context(
       xsltNewTransformContext(style.get(), source.get()));
   if (!context) return {false, messages.reason("out of memory")};
-  xsltSetCtxtSecurityPrefs(preferences.get(), context.get());
+  xsltSetCtxtSecurityPrefs(preferences, context.get());
   const Document result(xsltApplyStylesheetUser(
       style.get(), source.get(), nullptr, nullptr, nullptr, context.get()));
   if (!result || context->state != XSLT_STATE_OK) {

@@ -229,14 +229,16 @@ class AuthenticationTest(unittest.TestCase):
             self.assertEqual(run.status, 0, f"{scheme}: {run.out}{run.err}")
             self.assertEqual([body for body in bodies if body], run.requests, scheme)
             self.assertLessEqual(bodies.count(b""), 1, f"{scheme}: one probe a run")
-        refusing_empty = servers.OddProvider(
-            lambda body: (200, [], b"<ok/>") if body else (400, [], b"empty"))
-        with refusing_empty as odd:
-            for scheme in ("NTLM", "Digest"):
-                run = Run(odd.address(), credentials(scheme))
-                self.assertEqual(run.status, 0, f"{scheme}: {run.out}{run.err}")
-                self.assertEqual([body for body in odd.bodies if body], run.requests, scheme)
-                odd.bodies.clear()
+        # An empty body refused, or answered 401 without a challenge: the body goes all the same.
+        for probe_answer in ((400, [], b"empty"), (401, [], b"<probe/>")):
+            odd_provider = servers.OddProvider(
+                lambda body, probe=probe_answer: (200, [], b"<ok/>") if body else probe)
+            with odd_provider as odd:
+                for scheme in ("NTLM", "Digest"):
+                    run = Run(odd.address(), credentials(scheme))
+                    self.assertEqual(run.status, 0, f"{scheme}: {run.out}{run.err}")
+                    self.assertEqual([body for body in odd.bodies if body], run.requests, scheme)
+                    odd.bodies.clear()
 
     def test_https_through_a_proxy(self):
         # The proxy's "200 Connection established" is no answer to the request: a challenge
@@ -250,6 +252,13 @@ class AuthenticationTest(unittest.TestCase):
                     run = Run(apache.address(kind, scheme.lower()), credentials(scheme), env=env)
                     self.expect_accepted_once(run, apache.bodies(), f"{scheme} {kind} via proxy")
             self.assertIn(f"localhost:{apache.ports['https_close']}", proxy.log())
+        # What a proxy asks for is none of the provider's schemes.
+        proxy_login = (407, [("Proxy-Authenticate", 'Basic realm="proxy"')], b"")
+        with servers.OddProvider(lambda _: proxy_login) as odd:
+            run = Run(odd.address(), credentials("NTLM"))
+            self.assertEqual(run.status, 1)
+            self.assertIn("(HTTP 407)", run.err)
+            self.assertNotIn("The provider asks for", run.err)
 
     def test_a_provider_that_keeps_asking_is_answered_a_few_times(self):
         offer = 'Digest realm="a", nonce="n", algorithm=MD5, stale=true, Basic realm="b"'
@@ -286,6 +295,31 @@ class AuthenticationTest(unittest.TestCase):
                             "answers")
             for name, written in run.files.items():
                 self.assertTrue(PASSWORD[:4] not in written, name)
+            # As an XML answer writes it, and as the client shows XML (references resolved):
+            # in a difference from the baseline and in the echo.
+            secret = "Tr0ub&dor"
+            odd.answer = lambda _: (200, [], b"<answer login='other'/>")
+            baseline = os.path.join(STATE["folder"], "secret.baseline")
+            self.assertEqual(Run(odd.address(), credentials("Basic", secret),
+                                 env={"MDPROVIDER_RECORD": baseline}).status, 0)
+            odd.answer = lambda _: (200, [], b"<answer login='Tr0ub&amp;dor' at='Tr0ub&#38;dor'/>")
+            run = Run(odd.address(), credentials("Basic", secret),
+                      env={"MDPROVIDER_BASELINE": baseline, "MDPROVIDER_ECHO": "1"})
+            self.assertIn("Differs from the baseline: project create: /answer/@at", run.err)
+            # What the client shows, references resolved; the files keep the answers as they
+            # came, where the password's own forms are hidden.
+            for written in (run.out, run.err):
+                self.assertNotIn("Tr0ub", written)
+            for written in run.files.values():
+                self.assertNotIn(secret, written)
+                self.assertNotIn("Tr0ub&amp;dor", written)
+            # What a Basic login sends, echoed by the provider.
+            odd.answer = lambda _: (403, [], odd.headers.get("Authorization", "").encode())
+            run = Run(odd.address(), credentials("Basic"))
+            self.assertEqual(run.status, 1)
+            self.assertTrue(odd.headers.get("Authorization"))
+            for written in [run.out, run.err] + list(run.files.values()):
+                self.assertNotIn(odd.headers["Authorization"].split()[-1], written)
             # A password written into the address is as secret.
             address = odd.address().replace("://", "://carol:addr-s3cret@")
             odd.answer = lambda _: (200, [], b"<ok said='addr-s3cret'/>")
@@ -311,6 +345,23 @@ class AuthenticationTest(unittest.TestCase):
         run = Run("http://127.0.0.1:9/", [], env={"MDPROVIDER_ANSWER_LIMIT": "0"})
         self.assertEqual(run.err, 'MDPROVIDER_ANSWER_LIMIT="0" is not a positive whole number '
                                   "of MiB\nCould not initialize the client")
+
+    def test_an_answer_with_a_nul_is_echoed_as_the_text_it_is(self):
+        with servers.OddProvider(lambda _: (200, [], b"<a/>\0<b>rest of it</b>")) as odd:
+            run = Run(odd.address(), [], env={"MDPROVIDER_ECHO": "1"})
+            self.assertEqual(run.status, 0, run.out + run.err)
+            self.assertIn("<a/>\0<b>rest of it</b>\tPress any key", run.out)
+
+    def test_a_provider_that_dies_with_the_body_may_have_taken_it(self):
+        # It reads the third body and is gone: the retry finds nobody, and the message says the
+        # request may have reached it.
+        with servers.OddProvider(lambda _: (200, [], b"<ok/>") if len(odd.bodies) < 3
+                                 else None) as odd:
+            run = Run(odd.address(), [])
+            self.assertEqual(run.status, 1)
+            self.assertRegex(run.out, "Failed to deliver the request to .*; the request may have "
+                                      "reached the provider and is not sent again\n$")
+            self.assertEqual(len(odd.bodies), 3)
 
     @unittest.skipUnless(os.environ.get("KES_WINDOWS_PROGRAM"), "no Windows program named")
     def test_windows_ntlm_through_sspi(self):

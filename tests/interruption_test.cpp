@@ -45,15 +45,6 @@ class InterruptionTest : public ::testing::Test {
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     return result;
   }
-  // The files the run left beside the report.
-  std::vector<std::string> leftovers() const {
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
-      const std::string name = entry.path().filename().string();
-      if (name.find(".tmp-") != std::string::npos) names.push_back(name);
-    }
-    return names;
-  }
   std::string report() const {
     return test_support::readFile(dir.path() + "/report.xml");
   }
@@ -106,7 +97,8 @@ TEST_F(InterruptionTest, TheRequestInFlightEndsAndTheRunSaysWhatItDid) {
                          line + "\"/>"),
             std::string::npos)
       << written;
-  EXPECT_EQ(leftovers(), std::vector<std::string>{});
+  EXPECT_EQ(test_support::temporaryFilesIn(dir.path()),
+            std::vector<std::string>{});
 }
 
 TEST_F(InterruptionTest, SigtermToo_AndNoResumeWhereTheNumbersDoNotRise) {
@@ -126,6 +118,46 @@ TEST_F(InterruptionTest, SigtermToo_AndNoResumeWhereTheNumbersDoNotRise) {
   EXPECT_NE(report().find("transaction 3"), std::string::npos);
 }
 
+// After the last request, or with a request that then fails: the run is
+// still an interrupted one, as a CI job that sends SIGTERM expects.
+TEST_F(InterruptionTest, EvenWhenTheRequestInFlightIsTheLastOrFails) {
+  {
+    // Request 6 closes the project.
+    StandInProvider provider(dir.path(), {"--delay", "6:1500"});
+    const RunResult result =
+        interrupted(logOf({1, 2, 3}), provider, 6, {SIGINT});
+    expectEndedBy(result, SIGINT);
+    EXPECT_EQ(result.err.rfind("Interrupted: no request was sent after "
+                               "project close, the last the provider "
+                               "answered\nDelivered 6 requests",
+                               0),
+              0u)
+        << result.err;
+  }
+  TempDir other;
+  StandInProvider slow(other.path(), {"--delay", "2:4000"});
+  dir.write("log.xml", logOf({1, 2}));
+  RunOptions options;
+  options.args = {"-t", "AC", "-c", "P", "-s", "log.xml"};
+  options.workingDir = dir.path();
+  options.env = {{"MDPROVIDER_DELIVER", slow.address()},
+                 {"MDPROVIDER_TIMEOUT", "2"}};
+  options.interruptWhen = [&slow] { return slow.requests().size() >= 2; };
+  options.interruptSignals = {SIGINT};
+  const RunResult result = test_support::runProgram(program, options);
+  expectEndedBy(result, SIGINT);
+  EXPECT_NE(result.out.find("Failed to deliver the request to " +
+                            slow.address() + ": Operation timed out"),
+            std::string::npos)
+      << result.out;
+  EXPECT_EQ(result.err.rfind("Interrupted: no request was sent after "
+                             "project create, the last the provider "
+                             "answered\n",
+                             0),
+            0u)
+      << result.err;
+}
+
 TEST_F(InterruptionTest, ASecondOneEndsTheRunAtOnceAndLeavesNothing) {
   StandInProvider provider(dir.path(), {"--delay", "2:4000"});
   const auto started = std::chrono::steady_clock::now();
@@ -136,7 +168,8 @@ TEST_F(InterruptionTest, ASecondOneEndsTheRunAtOnceAndLeavesNothing) {
   expectEndedBy(result, SIGINT);
   EXPECT_EQ(provider.requests().size(), 2u);
   EXPECT_EQ(report(), "an earlier report");
-  EXPECT_EQ(leftovers(), std::vector<std::string>{});
+  EXPECT_EQ(test_support::temporaryFilesIn(dir.path()),
+            std::vector<std::string>{});
 }
 
 }  // namespace

@@ -77,15 +77,6 @@ class ReportTest : public ::testing::Test {
     return test_support::runProgram(program, options);
   }
   Report report() const { return readReport(dir.path() + "/report.xml"); }
-  // What the folder holds besides the program and the scripts.
-  std::vector<std::string> leftovers() const {
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
-      const std::string name = entry.path().filename().string();
-      if (name.find(".tmp-") != std::string::npos) names.push_back(name);
-    }
-    return names;
-  }
 
   TempDir dir;
   std::string program;
@@ -106,7 +97,8 @@ TEST_F(ReportTest, EveryRequestIsATestcaseInTheOrderOfTheRun) {
                                "S&P: project close"}));
   EXPECT_EQ(test_support::readFile(dir.path() + "/report.xml").find("s3cret"),
             std::string::npos);
-  EXPECT_EQ(leftovers(), std::vector<std::string>{});
+  EXPECT_EQ(test_support::temporaryFilesIn(dir.path()),
+            std::vector<std::string>{});
 }
 
 TEST_F(ReportTest, ARejectedTransactionIsAFailureAndTheSummaryCountsIt) {
@@ -210,7 +202,8 @@ TEST_F(ReportTest, AReportThatCannotBeWrittenFailsTheStart) {
   EXPECT_EQ(run({"-c", "P"}, unusable).status, 1);
   EXPECT_EQ(test_support::readFile(dir.path() + "/report.xml"),
             "an earlier report");
-  EXPECT_EQ(leftovers(), std::vector<std::string>{});
+  EXPECT_EQ(test_support::temporaryFilesIn(dir.path()),
+            std::vector<std::string>{});
 }
 
 TEST_F(ReportTest, ProgressShowsOnATerminalAndNowhereElse) {

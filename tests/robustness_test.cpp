@@ -60,9 +60,12 @@ class RobustnessTest : public ::testing::Test {
   }
 
   // Runs the replay (or an MA request) on a script with this content.
-  RunResult script(const std::string& content, const char* test = "AC") {
+  RunResult script(const std::string& content, const char* test = "AC",
+                   int timeoutSeconds = 20) {
     dir.write("script.xml", content);
-    return run({"-t", test, "-c", "P", "-s", "script.xml"});
+    RunOptions options;
+    options.timeoutSeconds = timeoutSeconds;
+    return run({"-t", test, "-c", "P", "-s", "script.xml"}, options);
   }
 
   TempDir dir;
@@ -270,14 +273,15 @@ TEST_F(RobustnessTest, DeepNestingEndsInAClearErrorNotAStackOverflow) {
 }
 
 TEST_F(RobustnessTest, HugeAttributesRunWithinMemoryProportionalToTheInput) {
+  // Some seconds each on a quiet machine: more while other tests run.
   std::string wide =
       "<transaction seq='1' big='" + std::string(100 << 20, 'v') + "'/>";
-  RunResult result = script(wide);
+  RunResult result = script(wide, "AC", 90);
   EXPECT_EQ(result.status, 0);
   std::string many = "<transaction seq='2'";
   for (int i = 0; i < 1000000; ++i) many += " a" + std::to_string(i) + "='x'";
   many += "/>";
-  RunResult manyResult = script(many);
+  RunResult manyResult = script(many, "AC", 90);
   EXPECT_EQ(manyResult.status, 0);
   EXPECT_EQ(manyResult.out, "Transaction count: 1\n\n\nTransaction: 2\n");
 #ifndef KES_SANITIZED  // the sanitizers' own memory would swamp the figure

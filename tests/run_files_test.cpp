@@ -23,6 +23,7 @@ class RunFilesTest : public ::testing::Test {
  protected:
   RunFilesTest() : program(test_support::installProgram(dir)) {
     dir.write("log.xml", kLog);
+    dir.write("ca.pem", "a CA");
   }
 
   RunResult run(std::vector<std::pair<std::string, std::string>> env,
@@ -65,6 +66,11 @@ TEST_F(RunFilesTest, TwoNamesOfOneFileAreRefusedBeforeAnythingIsWritten) {
         {"MDPROVIDER_RESPONSES", "out.xml"}},
        "MDPROVIDER_RESPONSES=\"out.xml\" and MDPROVIDER_TRACE=\"out.xml\" are "
        "one file"},
+      {{{"MDPROVIDER_DELIVER", "http://127.0.0.1:9/"},
+        {"MDPROVIDER_RESPONSES", "ca.pem"},
+        {"MDPROVIDER_CA_FILE", "ca.pem"}},
+       "MDPROVIDER_CA_FILE=\"ca.pem\" and MDPROVIDER_RESPONSES=\"ca.pem\" "
+       "are one file"},
   };
   for (const Case& c : cases) {
     const RunResult result = run(c.env);
@@ -72,6 +78,7 @@ TEST_F(RunFilesTest, TwoNamesOfOneFileAreRefusedBeforeAnythingIsWritten) {
     EXPECT_EQ(result.out, "");
     EXPECT_EQ(result.err, c.line + "\nCould not initialize the client");
     EXPECT_EQ(read("log.xml"), kLog) << c.line;
+    EXPECT_EQ(read("ca.pem"), "a CA") << c.line;
     EXPECT_FALSE(std::filesystem::exists(dir.path() + "/out.xml"));
   }
   // Without delivery the responses file is not read, nor checked.

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
 #include <regex>
 #include <string>
 
@@ -199,6 +200,43 @@ TEST_F(StandInModelTest, StylesheetsReadTheModelAndRefusalsSayWhy) {
   EXPECT_EQ(send(envelope("xs", "transform", "<query/>")).status, 400);
   EXPECT_EQ(send(envelope("xs", "transform", "<!-- none -->")).body,
             "<error status=\"400\">no stylesheet</error>");
+  // Nothing outside the two documents, imported or included either.
+  const std::string secret = ::testing::TempDir() + "stand_in_secret.xsl";
+  std::FILE* file = std::fopen(secret.c_str(), "w");
+  ASSERT_NE(file, nullptr);
+  std::fputs(
+      "<xsl:stylesheet version='1.0' "
+      "xmlns:xsl='http://www.w3.org/1999/XSL/Transform'><xsl:template "
+      "match='/'>SECRET-ON-DISK</xsl:template></xsl:stylesheet>",
+      file);
+  std::fclose(file);
+  for (const char* element : {"import", "include"}) {
+    const Sent read =
+        send(envelope("xs", "transform",
+                      "<xsl:stylesheet version='1.0' "
+                      "xmlns:xsl='http://www.w3.org/1999/XSL/Transform'><xsl:" +
+                          std::string(element) + " href='" + secret +
+                          "'/></xsl:stylesheet>"));
+    EXPECT_EQ(read.status, 400) << element;
+    EXPECT_EQ(read.body.find("SECRET-ON-DISK"), std::string::npos);
+  }
+  std::remove(secret.c_str());
+}
+
+TEST_F(StandInModelTest, ADeepChainOfObjectsIsDeletedWhole) {
+  std::string actions;
+  for (int i = 0; i < 100000; ++i) {
+    actions += "<action name=\"createObject\" type=\"Link\" id=\"o" +
+               std::to_string(i) + "\"" +
+               (i > 0 ? " parent=\"o" + std::to_string(i - 1) + "\"" : "") +
+               "/>";
+  }
+  ASSERT_EQ(execute(actions).status, 200);
+  const Sent deleted =
+      execute("<action name=\"deleteObject\" id=\"o0\"/>", "2");
+  EXPECT_EQ(deleted.status, 200);
+  EXPECT_NE(deleted.body.find("<object id=\"o99999\" deleted=\"true\"/>"),
+            std::string::npos);
 }
 
 TEST_F(StandInModelTest, DifferChangesOneValueOfTheAnswerAndNotTheModel) {

@@ -95,6 +95,15 @@ std::string readFile(const std::string& path) {
   return text.str();
 }
 
+std::vector<std::string> temporaryFilesIn(const std::string& dir) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(dir)) {
+    const std::string name = entry.path().filename().string();
+    if (name.find(".tmp-") != std::string::npos) names.push_back(name);
+  }
+  return names;
+}
+
 std::vector<std::string> readTrace(const std::string& path) {
   const std::string text = readFile(path);
   std::vector<std::string> records;

@@ -42,6 +42,9 @@ class TempDir {
 
 std::string readFile(const std::string& path);
 
+// The temporary files (`*.tmp-*`) a run left in `dir`.
+std::vector<std::string> temporaryFilesIn(const std::string& dir);
+
 // The records of a request trace: each request's text, NUL removed.
 std::vector<std::string> readTrace(const std::string& path);
 

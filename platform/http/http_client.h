@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/core/wipe.h"
+
 namespace platform {
 
 enum class HttpAuthScheme { kNone, kBasic, kDigest, kNtlm, kNegotiate };
@@ -18,6 +20,12 @@ struct HttpSettings {
   std::string caFile;  // PEM certificates to trust; empty: the system's
   // The largest answer held; a larger one is not taken.
   std::size_t answerLimit = std::size_t{256} << 20;
+
+  HttpSettings() = default;
+  HttpSettings(const HttpSettings&) = default;
+  HttpSettings& operator=(const HttpSettings&) = default;
+  // The password goes with the settings, wiped.
+  ~HttpSettings() { wipe(password); }
 };
 
 struct HttpAnswer {
@@ -30,7 +38,7 @@ struct HttpAnswer {
   Kind kind = Kind::kAnswered;
   long status = 0;
   std::string body;
-  // The schemes a 401 or 407 answer asks for.
+  // The schemes a 401 answer asks for.
   std::vector<std::string> offeredSchemes;
 };
 

@@ -59,17 +59,13 @@ bool statusOf(std::string_view line, long& status) {
   return true;
 }
 
-// The value of a WWW-Authenticate or Proxy-Authenticate line, if it is one.
+// The value of a WWW-Authenticate line, if it is one: the provider's; a
+// proxy's Proxy-Authenticate is no word of the provider's.
 bool challengeOf(std::string_view line, std::string_view& value) {
-  for (const std::string_view name :
-       {std::string_view("WWW-Authenticate:"),
-        std::string_view("Proxy-Authenticate:")}) {
-    if (startsWithIgnoringCase(line, name)) {
-      value = line.substr(name.size());
-      return true;
-    }
-  }
-  return false;
+  const std::string_view name = "WWW-Authenticate:";
+  if (!startsWithIgnoringCase(line, name)) return false;
+  value = line.substr(name.size());
+  return true;
 }
 
 unsigned long curlAuth(HttpAuthScheme scheme) {
@@ -322,54 +318,73 @@ HttpAnswer HttpClient::post(const char* body, std::size_t size) {
   s.option(CURLOPT_POSTFIELDS, body);
   s.option(CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(size));
   const bool loginGiven = s.auth != CURLAUTH_NONE;
-  HttpAnswer answer;
+  bool loginTried = s.loginOn;
   bool afresh = false;
+  // The answer to the latest send that carried the body: the one that
+  // decides.
+  HttpAnswer decided;
+  bool bodyAnswered = false;
   for (int performs = 1;; ++performs) {
     s.probeNotChallenged = false;
     const CURLcode status = afresh ? s.performAfresh() : s.perform();
     if (s.answerTooLarge) {
-      answer.kind = HttpAnswer::Kind::kTooLarge;
-      return answer;
-    }
-    if (status == CURLE_ABORTED_BY_CALLBACK && !s.keptAsking) {
-      // libcurl wanted to send the body again without a challenge: on a new
-      // connection after the old one broke.
-      throw new TOVException(
-          "the connection closed before an answer came; the request may have "
-          "reached the provider and is not sent again");
+      decided.kind = HttpAnswer::Kind::kTooLarge;
+      return decided;
     }
     if (status != CURLE_OK && !s.keptAsking) {
-      throw new TOVException(s.error[0] != '\0' ? s.error
-                                                : curl_easy_strerror(status));
+      std::string reason =
+          status == CURLE_ABORTED_BY_CALLBACK
+              // libcurl wanted to send the body again without a challenge:
+              // on a new connection after the old one broke.
+              ? std::string("the connection closed before an answer came")
+              : std::string(s.error[0] != '\0' ? s.error
+                                               : curl_easy_strerror(status));
+      // A send that got no answer may have carried the body.
+      if (s.bodyLeft || (s.sends > 0 && s.lastStatus == 0 && size > 0)) {
+        reason +=
+            "; the request may have reached the provider and is not "
+            "sent again";
+      }
+      throw new TOVException(reason);
     }
     // A login the peer did not ask for is not offered to it again.
     if (s.probeNotChallenged && s.loginOn) s.login(false);
     const bool challenged = s.lastStatus == 401 || s.lastStatus == 407;
-    const bool answersBody = s.lastCarriedBody;
-    if (performs < kMostPerforms && !s.keptAsking) {
-      // The answer to a probe decides nothing: the body goes now, without
-      // the login nobody asked for.
-      if (!answersBody && !challenged) {
-        afresh = true;
-        continue;
-      }
-      // Asked for a login after all, while none was sent.
-      if (answersBody && challenged && loginGiven && !s.loginOn) {
-        s.login(true);
-        afresh = false;
-        continue;
-      }
+    if (s.lastCarriedBody || s.keptAsking) {
+      decided.kind = s.keptAsking ? HttpAnswer::Kind::kKeptAsking
+                                  : HttpAnswer::Kind::kAnswered;
+      decided.status = s.lastStatus;
+      decided.body.swap(s.answer);
+      decided.offeredSchemes.swap(s.offered);
+      bodyAnswered = true;
+    }
+    if (performs >= kMostPerforms || s.keptAsking) break;
+    if (!s.lastCarriedBody) {
+      // The answer to a probe decides nothing, whatever it says: unless the
+      // body was answered already, it goes now, without a login.
+      if (bodyAnswered) break;
+      if (s.loginOn) s.login(false);
+      afresh = true;
+      continue;
+    }
+    // Asked for a login after all, while none was sent: once.
+    if (challenged && loginGiven && !s.loginOn && !loginTried) {
+      s.login(true);
+      loginTried = true;
+      afresh = false;
+      continue;
     }
     break;
   }
-  answer.kind = s.keptAsking ? HttpAnswer::Kind::kKeptAsking
-                             : HttpAnswer::Kind::kAnswered;
-  answer.status = s.lastStatus;
-  answer.body.swap(s.answer);
-  if (answer.status == 401 || answer.status == 407) {
-    answer.offeredSchemes.swap(s.offered);
+  if (!bodyAnswered) {
+    // The body never got through the handshake: the probe's answer is all
+    // there is to tell.
+    decided.status = s.lastStatus;
+    decided.body.swap(s.answer);
+    decided.offeredSchemes.swap(s.offered);
   }
-  return answer;
+  if (decided.status != 401) decided.offeredSchemes.clear();
+  return decided;
 }
 
 }  // namespace platform

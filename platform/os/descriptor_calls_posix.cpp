@@ -33,6 +33,23 @@ mode_t newFileMode() {
   return 0644 & ~mask;
 }
 
+// Writes all of the bytes with `put`, again after an interruption.
+template <typename Put>
+bool writeEvery(const char* data, std::size_t size, std::string& reason,
+                Put put) {
+  while (size > 0) {
+    const ssize_t done = put(data, size);
+    if (done < 0 && errno == EINTR) continue;
+    if (done <= 0) {
+      reason = done < 0 ? std::strerror(errno) : "nothing written";
+      return false;
+    }
+    data += done;
+    size -= static_cast<std::size_t>(done);
+  }
+  return true;
+}
+
 // A name beside `target` that nothing has yet.
 std::string freshName(const std::string& target) {
   static const char kLetters[] =
@@ -105,33 +122,18 @@ void dropHiddenFile(HiddenFile& file) {
 }
 
 bool writeAll(int fd, const char* data, std::size_t size, std::string& reason) {
-  while (size > 0) {
-    const ssize_t put = ::write(fd, data, size);
-    if (put < 0 && errno == EINTR) continue;
-    if (put <= 0) {
-      reason = put < 0 ? std::strerror(errno) : "nothing written";
-      return false;
-    }
-    data += put;
-    size -= static_cast<std::size_t>(put);
-  }
-  return true;
+  return writeEvery(data, size, reason, [fd](const char* from, std::size_t n) {
+    return ::write(fd, from, n);
+  });
 }
 
 bool writeAt(int fd, unsigned long long offset, const char* data,
              std::size_t size, std::string& reason) {
-  while (size > 0) {
-    const ssize_t put = ::pwrite(fd, data, size, static_cast<off_t>(offset));
-    if (put < 0 && errno == EINTR) continue;
-    if (put <= 0) {
-      reason = put < 0 ? std::strerror(errno) : "nothing written";
-      return false;
-    }
-    data += put;
-    size -= static_cast<std::size_t>(put);
-    offset += static_cast<unsigned long long>(put);
-  }
-  return true;
+  return writeEvery(data, size, reason, [&](const char* from, std::size_t n) {
+    const ssize_t put = ::pwrite(fd, from, n, static_cast<off_t>(offset));
+    if (put > 0) offset += static_cast<unsigned long long>(put);
+    return put;
+  });
 }
 
 bool closeFile(int fd, std::string& reason) {

@@ -73,7 +73,8 @@ std::string xmlValueFault(const std::string& text) {
   return std::string();
 }
 
-void appendXmlEscaped(std::string& out, const char* text, std::size_t size) {
+void appendXmlEscaped(std::string& out, const char* text, std::size_t size,
+                      bool asText) {
   const auto* bytes = reinterpret_cast<const unsigned char*>(text);
   std::size_t at = 0;
   while (at < size) {
@@ -100,13 +101,13 @@ void appendXmlEscaped(std::string& out, const char* text, std::size_t size) {
         out += "&gt;";
         break;
       case '"':
-        out += "&quot;";
+        out += asText ? "\"" : "&quot;";
         break;
       case '\t':
-        out += "&#9;";
+        out += asText ? "\t" : "&#9;";
         break;
       case '\n':
-        out += "&#10;";
+        out += asText ? "\n" : "&#10;";
         break;
       case '\r':
         out += "&#13;";

@@ -16,7 +16,10 @@ std::string xmlValueFault(const std::string& text);
 // markup characters escaped, line ends and tabs as character references,
 // and what XML cannot carry (bytes that are not UTF-8, forbidden
 // characters) replaced by U+FFFD.
-void appendXmlEscaped(std::string& out, const char* text, std::size_t size);
+// `asText` keeps line feeds, tabs and quotes as they are, as element text
+// may.
+void appendXmlEscaped(std::string& out, const char* text, std::size_t size,
+                      bool asText = false);
 
 // `text` as a message or a listing shows it, on one line: backslash, line
 // ends, tabs and other control characters escaped (`\n`, `\x01`), bytes

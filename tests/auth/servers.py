@@ -370,12 +370,15 @@ class Proxy:
 
 class OddProvider:
     """A provider that answers every POST with `answer(body) -> (status, headers, payload)` and
-    keeps the bodies that arrived; `chunked` sends the payload without a length."""
+    keeps the bodies that arrived, and the headers of the last request in `headers`; `chunked`
+    sends the payload without a length. An answer of None closes the connection unanswered and
+    stops listening, as a provider that dies would."""
 
     def __init__(self, answer, chunked=False):
         self.answer = answer
         self.chunked = chunked
         self.bodies = []
+        self.headers = {}
         self.server = None
 
     def __enter__(self):
@@ -390,7 +393,13 @@ class OddProvider:
             def do_POST(self):
                 body = self.rfile.read(int(self.headers.get("Content-Length", "0")))
                 provider.bodies.append(body)
-                status, headers, payload = provider.answer(body)
+                provider.headers = dict(self.headers)
+                answered = provider.answer(body)
+                if answered is None:
+                    provider.server.socket.close()
+                    self.close_connection = True
+                    return
+                status, headers, payload = answered
                 self.send_response(status)
                 for name, value in headers:
                     self.send_header(name, value)

@@ -1,0 +1,241 @@
+// Recording a run's answers and comparing later runs with them, seen from
+// outside the built program, against the stand-in provider.
+
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "tests/stand_in_provider.h"
+#include "tests/test_support.h"
+
+namespace {
+
+using test_support::RunOptions;
+using test_support::RunResult;
+using test_support::StandInProvider;
+using test_support::TempDir;
+
+using Env = std::vector<std::pair<std::string, std::string>>;
+
+class BaselineRunTest : public ::testing::Test {
+ protected:
+  BaselineRunTest() : program(test_support::installProgram(dir)) {
+    for (const char* name : {"action_log.xml", "baseline_rules.txt"}) {
+      dir.write(name, test_support::readFile(std::string(KES_EXAMPLES_DIR) +
+                                             "/" + name));
+    }
+  }
+
+  // Replays the example log into a new project of `provider`.
+  RunResult replay(const StandInProvider& provider, Env env,
+                   std::vector<std::string> more = {},
+                   RunOptions options = {}) {
+    options.args = {"-t", "AC",
+                    "-c", "P" + std::to_string(++projects),
+                    "-s", "action_log.xml"};
+    options.args.insert(options.args.end(), more.begin(), more.end());
+    options.workingDir = dir.path();
+    options.env = std::move(env);
+    options.env.emplace_back("MDPROVIDER_DELIVER", provider.address());
+    return test_support::runProgram(program, options);
+  }
+  // Records a baseline of the whole example log from a provider of its own.
+  void record(const std::string& name) {
+    TempDir other;
+    StandInProvider provider(other.path());
+    const RunResult result = replay(provider, {{"MDPROVIDER_RECORD", name}});
+    ASSERT_EQ(result.status, 0) << result.err;
+  }
+  std::string read(const std::string& name) const {
+    return test_support::readFile(dir.path() + "/" + name);
+  }
+  static long linesOf(const std::string& err, const std::string& start) {
+    long lines = 0;
+    for (std::size_t at = 0; (at = err.find(start, at)) != std::string::npos;
+         ++at) {
+      lines += at == 0 || err[at - 1] == '\n';
+    }
+    return lines;
+  }
+
+  TempDir dir;
+  std::string program;
+  int projects = 0;
+};
+
+const Env kCompare = {{"MDPROVIDER_BASELINE", "base.txt"},
+                      {"MDPROVIDER_BASELINE_RULES", "baseline_rules.txt"}};
+
+TEST_F(BaselineRunTest, AnotherRunWithOtherTimesAndIdsIsTheSame) {
+  record("base.txt");
+  // Saved as Windows' editors save UTF-8, with a byte-order mark.
+  dir.write("baseline_rules.txt", "\xEF\xBB\xBF" + read("baseline_rules.txt"));
+  EXPECT_EQ(read("base.txt").rfind("KesMDProviderClient baseline 1\n", 0), 0u);
+  StandInProvider provider(dir.path());
+  RunResult result = replay(provider, kCompare);
+  EXPECT_EQ(result.status, 0) << result.err;
+  EXPECT_NE(result.err.find("; compared with the baseline: 7 answers, 0 "
+                            "differing, 0 baseline records not reached\n"),
+            std::string::npos)
+      << result.err;
+  // Without the rules the provider's time and id differ in every answer.
+  result = replay(provider, {{"MDPROVIDER_BASELINE", "base.txt"}});
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(linesOf(result.err, "Differs from the baseline: "), 7);
+  EXPECT_NE(result.err.find("Differs from the baseline: project create: "
+                            "/answer/@id is \""),
+            std::string::npos)
+      << result.err;
+}
+
+TEST_F(BaselineRunTest, AChangedAnswerIsADifferenceAndTheRunGoesOn) {
+  record("base.txt");
+  // Request 3 is transaction 2, which sets the caption.
+  StandInProvider provider(dir.path(), {"--differ", "3"});
+  Env env = kCompare;
+  env.emplace_back("MDPROVIDER_REPORT", "report.xml");
+  const RunResult result = replay(provider, env);
+  EXPECT_EQ(result.status, 1);
+  const std::string line =
+      "Differs from the baseline: transaction 2 (seq 2): "
+      "/answer/transaction[1]/object[1]/property[1]/text() is \"Sales region "
+      "(changed)\" where the baseline has \"Sales region\"";
+  EXPECT_EQ(result.err.rfind(line + "\nDelivered 7 requests to ", 0), 0u)
+      << result.err;
+  EXPECT_NE(result.err.find("7 answers, 1 differing"), std::string::npos);
+  EXPECT_EQ(provider.requests().size(), 7u) << "a difference is no rejection";
+  const std::string report = read("report.xml");
+  EXPECT_NE(report.find("tests=\"7\" failures=\"1\" errors=\"0\""),
+            std::string::npos);
+  EXPECT_NE(report.find("name=\"transaction 2\""), std::string::npos);
+  EXPECT_NE(report.find("<failure message=\"/answer/transaction[1]/object[1]/"
+                        "property[1]/text() is &quot;Sales region (changed)"
+                        "&quot; where the baseline has &quot;Sales "
+                        "region&quot;\">"),
+            std::string::npos)
+      << report;
+  EXPECT_NE(report.find("\n+        \"Sales region (changed)\"\n"),
+            std::string::npos)
+      << "the unified diff: " << report;
+}
+
+TEST_F(BaselineRunTest, PartOfTheLogPairsWithABaselineOfTheWhole) {
+  record("base.txt");
+  StandInProvider provider(dir.path());
+  const RunResult result = replay(provider, kCompare, {"-e1"});
+  EXPECT_EQ(result.status, 0) << result.err;
+  EXPECT_NE(result.err.find("compared with the baseline: 4 answers, 0 "
+                            "differing, 3 baseline records not reached"),
+            std::string::npos)
+      << result.err;
+}
+
+TEST_F(BaselineRunTest, AChangedLogIsToldApartFromAChangedAnswer) {
+  record("base.txt");
+  std::string log = read("action_log.xml");
+  log.replace(log.find("Sales region"), 12, "Sales");
+  log.replace(log.rfind("</actionLog>"), 12,
+              "<transaction seq=\"5\"/></actionLog>");
+  dir.write("action_log.xml", log);
+  StandInProvider provider(dir.path());
+  const RunResult result = replay(provider, kCompare);
+  EXPECT_EQ(result.status, 1);
+  EXPECT_NE(result.err.find("Differs from the baseline: transaction 2 (seq "
+                            "2): the request differs from the recorded one: "
+                            "the log or script changed here\n"),
+            std::string::npos)
+      << result.err;
+  EXPECT_NE(result.err.find("Differs from the baseline: transaction 5 (seq "
+                            "5): not in the baseline\n"),
+            std::string::npos)
+      << result.err;
+  EXPECT_EQ(linesOf(result.err, "Differs from the baseline: "), 2);
+}
+
+TEST_F(BaselineRunTest, WhatCannotBeUsedFailsTheStart) {
+  record("base.txt");
+  dir.write("cut.txt", read("base.txt").substr(0, 200));
+  dir.write("bad_rules.txt", "# fine\nmask /*/@time\nskip /a\n");
+  StandInProvider provider(dir.path());
+  const std::pair<Env, std::string> refused[] = {
+      {{{"MDPROVIDER_BASELINE", "missing.txt"}},
+       "Cannot read the baseline \"missing.txt\": No such file or directory"},
+      {{{"MDPROVIDER_BASELINE", "cut.txt"}},
+       "The baseline \"cut.txt\" is damaged at record 1: "},
+      {{{"MDPROVIDER_BASELINE", "base.txt"},
+        {"MDPROVIDER_BASELINE_RULES", "bad_rules.txt"}},
+       "bad_rules.txt:3: "},
+      {{{"MDPROVIDER_BASELINE", "base.txt"},
+        {"MDPROVIDER_RECORD", "./base.txt"}},
+       "MDPROVIDER_RECORD=\"./base.txt\" and MDPROVIDER_BASELINE=\"base.txt\" "
+       "are one file"},
+      {{{"MDPROVIDER_RECORD", "action_log.xml"}},
+       "MDPROVIDER_RECORD=\"action_log.xml\" and the script "
+       "\"action_log.xml\" are one file"},
+  };
+  const std::string base = read("base.txt");
+  for (const auto& [env, start] : refused) {
+    const RunResult result = replay(provider, env);
+    EXPECT_EQ(result.status, 1) << start;
+    EXPECT_EQ(result.err.rfind(start, 0), 0u) << result.err;
+    EXPECT_NE(result.err.find("\nCould not initialize the client"),
+              std::string::npos);
+  }
+  EXPECT_EQ(provider.requests().size(), 0u);
+  EXPECT_EQ(read("base.txt"), base);
+  // Without delivery a comparison would compare nothing: it fails.
+  RunOptions options;
+  options.args = {"-t", "AC", "-c", "P", "-s", "action_log.xml"};
+  options.workingDir = dir.path();
+  options.env = {{"MDPROVIDER_BASELINE", "base.txt"}};
+  const RunResult result = test_support::runProgram(program, options);
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(result.err,
+            "MDPROVIDER_BASELINE is set, but nothing is delivered: set "
+            "MDPROVIDER_DELIVER too\nCould not initialize the client");
+}
+
+TEST_F(BaselineRunTest, ARunThatDoesNotReachItsEndLeavesTheOldRecording) {
+  record("base.txt");
+  const std::string before = read("base.txt");
+  for (const int signal : {SIGKILL, SIGINT}) {
+    StandInProvider provider(dir.path(), {"--delay", "3:1000"});
+    RunOptions options;
+    options.interruptWhen = [&provider] {
+      return provider.requests().size() >= 3;
+    };
+    options.interruptSignals = {signal};
+    const RunResult result =
+        replay(provider, {{"MDPROVIDER_RECORD", "base.txt"}}, {}, options);
+    EXPECT_NE(result.status, 0);
+    if (signal == SIGINT) {
+      EXPECT_NE(result.err.find("The recording is not written: the run did "
+                                "not reach its end\n"),
+                std::string::npos)
+          << result.err;
+    }
+    EXPECT_EQ(read("base.txt"), before) << signal;
+    EXPECT_EQ(test_support::temporaryFilesIn(dir.path()),
+              std::vector<std::string>{});
+  }
+}
+
+TEST_F(BaselineRunTest, OneRunComparesAndRecordsAndTheNewOneIsAccepted) {
+  record("base.txt");
+  StandInProvider changed(dir.path(), {"--differ", "3"});
+  Env env = kCompare;
+  env.emplace_back("MDPROVIDER_RECORD", "new.txt");
+  RunResult result = replay(changed, env);
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(linesOf(result.err, "Differs from the baseline: "), 1);
+  // Accepting the change: the new recording in place of the old.
+  std::filesystem::rename(dir.path() + "/new.txt", dir.path() + "/base.txt");
+  TempDir other;
+  StandInProvider again(other.path(), {"--differ", "3"});
+  result = replay(again, kCompare);
+  EXPECT_EQ(result.status, 0) << result.err;
+}
+
+}  // namespace
