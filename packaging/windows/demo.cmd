@@ -38,7 +38,7 @@ call :run 0 -t XS -m Demo -s ..\examples\stylesheet.xml
 echo == A project the provider does not know: refused, and the status says so
 call :run 1 -t MA -m Missing -s ..\examples\ma_query.xml
 
-echo == A baseline recorded, then compared under the rules
+echo == A baseline: the answers recorded once, later runs compared with them
 call :set MDPROVIDER_ECHO=
 rem The project's name is no part of what a baseline pairs: each run
 rem replays the log into a project of its own.
@@ -48,19 +48,28 @@ call :run 0 -t AC -c Recorded -s ..\examples\action_log.xml
 if exist bin\demo.baseline goto recorded
 echo FAILED: the run recorded no bin\demo.baseline
 set /a failures+=1
+goto compare
 :recorded
+echo (the baseline, bin\demo.baseline:)
+type bin\demo.baseline
+echo.
+:compare
 call :set MDPROVIDER_RECORD=
+echo -- Again, with other times and ids: the rules mask them, nothing differs
 call :set MDPROVIDER_BASELINE=demo.baseline
-rem The rules mask what the stand-in changes on every answer: its time and id.
 call :set MDPROVIDER_BASELINE_RULES=..\examples\baseline_rules.txt
-call :run 0 -t AC -c Compared -s ..\examples\action_log.xml
-echo == The same, against a stand-in that answers the third request differently
+call :run 0 -t AC -c Again -s ..\examples\action_log.xml
+echo -- A provider that answers request 3 otherwise: the difference, and status 1
 call :stop_stand_in
 call :start_stand_in --differ 3
 if errorlevel 1 goto finish
+call :set MDPROVIDER_REPORT=demo-report.xml
 set expect_line=Differs from the baseline: 
-call :run 1 -t AC -c Compared -s ..\examples\action_log.xml
+call :run 1 -t AC -c Changed -s ..\examples\action_log.xml
 set expect_line=
+echo (the report, bin\demo-report.xml, with the difference as a failure:)
+type bin\demo-report.xml
+echo.
 
 :finish
 if "%running%"=="1" call :stop_stand_in
