@@ -8,8 +8,8 @@ MODE: "connection" authenticates a connection once (as IIS does by default); "re
 the handshake again on every request. With --close-every N the front closes each connection after
 its Nth accepted request. Every accepted body is appended to FILE with a NUL after it; rejected
 ones never are. With --users, the user name of every type 3 message is appended to that FILE, a
-line each, whether it is accepted or not. Prints "listening on 127.0.0.1:PORT" when ready; stops at the end of its standard
-input or on SIGTERM.
+line each, whether it is accepted or not. Prints "listening on 127.0.0.1:PORT" when ready; stops
+at the end of its standard input or on SIGTERM.
 """
 
 import argparse
