@@ -7,7 +7,8 @@
 # source too), builds both programs statically, runs the unit tests and the
 # black-box tests under wine, and leaves build-windows/KesMDProviderClient.exe,
 # build-windows/mdprovider_stand_in.exe and
-# build-windows/KesMDProviderClient-windows-x64.zip.
+# build-windows/KesMDProviderClient-windows-x64.zip, the package a tester
+# unpacks, which it tests under wine as well.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -61,6 +62,11 @@ fetch_sources() {
         continue 2
       fi
     done
+    if [[ $name == dtl ]]; then
+      echo "windows.sh: no source of dtl can be fetched; using libdtl-dev's headers"
+      echo "dtl $wanted (libdtl-dev's headers)" >> "$out/sources/VERSIONS"
+      continue
+    fi
     echo "windows.sh: no source of $name can be fetched" >&2
     exit 1
   done
@@ -94,8 +100,13 @@ build_dependencies() {
   # For the stand-in provider. Debian's patches change the sources of their
   # build files only for docs, tests and maintainer mode: the generated files
   # are kept as shipped, so that make does not ask for automake.
-  find "$work"/libxml2-*/ "$work"/libxslt-*/ \( -name configure -o -name aclocal.m4 \
-    -o -name Makefile.in -o -name config.h.in \) -exec touch {} +
+  # In the order make builds them, one after another: touched at once, in
+  # whatever order find gives, config.h.in could come out a moment older
+  # than aclocal.m4 and be made again, with autoheader.
+  local generated
+  for generated in aclocal.m4 configure config.h.in Makefile.in; do
+    find "$work"/libxml2-*/ "$work"/libxslt-*/ -name "$generated" -exec touch {} +
+  done
   # mingw has no iconv: libxml2 reads and writes UTF-8, UTF-16 and Latin-1
   # on its own, which is all the stand-in needs.
   (cd "$work"/libxml2-*/ && ./configure -q --host=$host --prefix="$deps" --disable-shared \
@@ -110,8 +121,17 @@ build_dependencies() {
     make -s -C libxslt install >/dev/null && make -s install-pkgconfigDATA >/dev/null)
   # Header-only: Debian's package holds it split for its shared library.
   cp "$work"/cpp-httplib-*/httplib.h "$deps/include/"
-  # Header-only too: the diff of the baseline's differences.
-  cp -r "$work"/dtl-*/dtl "$deps/include/"
+  # Header-only too: the diff of the baseline's differences. Its headers are
+  # the same for every system: where the mirror lacks its source, those of
+  # libdtl-dev, of the same version, serve (the folder that holds them is
+  # /usr/include, which cannot go on the cross compiler's path: glibc's
+  # headers would come before mingw's).
+  if compgen -G "$work/dtl-*/dtl" >/dev/null; then
+    cp -r "$work"/dtl-*/dtl "$deps/include/"
+  else
+    mkdir -p "$deps/include/dtl"
+    cp /usr/include/dtl/*.hpp "$deps/include/dtl/"
+  fi
   cp "$work/VERSIONS" "$deps/VERSIONS"
   touch "$deps/.built"
 }
@@ -145,7 +165,7 @@ ctest --test-dir "$out" --output-on-failure | tee "$log"
 echo "== Windows: the program under wine, from the Linux test harness"
 harness=$out/harness
 cmake -S . -B "$harness" -DKES_TESTS=ON >/dev/null
-cmake --build "$harness" -j"$jobs" --target kes_tests KesMDProviderClient
+cmake --build "$harness" -j"$jobs" --target kes_tests KesMDProviderClient mdprovider_stand_in
 export KES_WINDOWS_PROGRAM=$out/KesMDProviderClient.exe
 # Two shards at once: most of the time is wine starting each program.
 pids=()
@@ -165,15 +185,33 @@ done
 python3 tests/auth_test.py "$harness/KesMDProviderClient" -k sspi 2>&1 | tee -a "$log"
 
 echo "== Windows: the package"
-rm -f "$out/KesMDProviderClient-windows-x64.zip"
-zip -q -j "$out/KesMDProviderClient-windows-x64.zip" "$out/KesMDProviderClient.exe" \
-  "$out/mdprovider_stand_in.exe" README.md
-zip -q -r "$out/KesMDProviderClient-windows-x64.zip" examples
-echo "built $out/KesMDProviderClient.exe, $out/mdprovider_stand_in.exe and" \
-  "$out/KesMDProviderClient-windows-x64.zip"
+# One folder, the install tree the program expects: bin\ beside
+# configuration\ and examples\, with what packaging/windows/ adds.
+zip=$out/KesMDProviderClient-windows-x64.zip
+stage=$out/package
+rm -rf "$stage" "$zip"
+mkdir -p "$stage/KesMDProviderClient/bin"
+cp "$out/KesMDProviderClient.exe" "$out/mdprovider_stand_in.exe" "$stage/KesMDProviderClient/bin/"
+cp -r packaging/windows/. examples README.md "$stage/KesMDProviderClient/"
+(cd "$stage" && zip -q -r -X "$zip" KesMDProviderClient)
+
+echo "== Windows: the package under wine, as a tester unpacks and uses it"
+python3 tests/windows_package_test.py "$zip" "$harness" 2>&1 | tee -a "$log"
+
+echo "built $out/KesMDProviderClient.exe, $out/mdprovider_stand_in.exe and $zip," \
+  "which unpacks to:"
+python3 - "$zip" <<'EOF'
+import sys, zipfile
+for entry in sorted(zipfile.ZipFile(sys.argv[1]).infolist(), key=lambda e: e.filename):
+    path = entry.filename.rstrip("/")
+    name = path.rsplit("/", 1)[-1]
+    size = "" if entry.is_dir() else f"  {entry.file_size} bytes"
+    print("  " + "  " * path.count("/") + name + ("\\" if entry.is_dir() else "") + size)
+EOF
 # Every step above stops the script on a failure; the line counts the test
-# cases: the ctest tests, the black-box cases and the authentication one.
+# cases: the ctest tests, the black-box cases and the Python ones (the
+# authentication case and the package's).
 units=$(grep -Eo 'tests passed, 0 tests failed out of [0-9]+' "$log" | awk '{s += $NF} END {print s + 0}')
 blackbox=$(grep -Eo '^\[  PASSED  \] [0-9]+ test' "$log" | awk '{s += $4} END {print s + 0}')
-auth=$(grep -Eo '^Ran [0-9]+ test' "$log" | awk '{s += $2} END {print s + 0}')
-echo "windows: $((units + blackbox + auth)) passed, 0 failed"
+python=$(grep -Eo '^Ran [0-9]+ test' "$log" | awk '{s += $2} END {print s + 0}')
+echo "windows: $((units + blackbox + python)) passed, 0 failed"

@@ -8,6 +8,7 @@
 #include "platform/core/tov_exception.h"
 #include "platform/http/auth_challenges.h"
 #include "platform/http/http_client.h"
+#include "platform/http/session_sign_on.h"
 
 namespace platform {
 
@@ -297,11 +298,12 @@ HttpClient::HttpClient(const HttpSettings& settings)
   if (settings.auth != HttpAuthScheme::kNone) {
     // One scheme alone: Basic then goes with the first request.
     s.auth = curlAuth(settings.auth);
-    // Negotiate without a password presents the session's own ticket,
-    // which a user name would make Windows' SSPI look past.
-    const bool sessionTicket = settings.auth == HttpAuthScheme::kNegotiate &&
-                               settings.password.empty();
-    s.user = sessionTicket ? "" : settings.user;
+    // Signing on as the session (Negotiate's ticket; on Windows NTLM too)
+    // takes no user name: one would make SSPI look past the session's own
+    // credentials.
+    const bool asSession =
+        settings.password.empty() && signsOnAsSession(settings.auth);
+    s.user = asSession ? "" : settings.user;
     s.option(CURLOPT_PASSWORD, settings.password.c_str());
     s.login(true);
   }

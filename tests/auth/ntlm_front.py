@@ -1,13 +1,15 @@
 #!/usr/bin/env python3
 """An HTTP front that demands NTLM, checked by Samba's ntlm_auth, for the tests.
 
-    ntlm_front.py --user U --password P --domain D --bodies FILE [--mode MODE] [--close-every N]
+    ntlm_front.py --user U --password P --domain D --bodies FILE [--users FILE] [--mode MODE]
+                  [--close-every N]
 
 MODE: "connection" authenticates a connection once (as IIS does by default); "request" asks for
 the handshake again on every request. With --close-every N the front closes each connection after
 its Nth accepted request. Every accepted body is appended to FILE with a NUL after it; rejected
-ones never are. Prints "listening on 127.0.0.1:PORT" when ready; stops at the end of its standard
-input or on SIGTERM.
+ones never are. With --users, the user name of every type 3 message is appended to that FILE, a
+line each, whether it is accepted or not. Prints "listening on 127.0.0.1:PORT" when ready; stops
+at the end of its standard input or on SIGTERM.
 """
 
 import argparse
@@ -92,6 +94,9 @@ def handler_for(options, lock):
                     self.helper = Helper(options)
                     reply = self.helper.ask("YR " + token)
                     return self.challenge(reply[3:]) if reply.startswith("TT ") else self.challenge()
+                if kind == 3 and options.users:
+                    with lock, open(options.users, "a", encoding="utf-8") as users:
+                        users.write(type3_user(message) + "\n")
                 if kind == 3 and self.helper:
                     reply = self.helper.ask("KK " + token)
                     self.helper.close()
@@ -124,6 +129,7 @@ def main():
     parser.add_argument("--password", required=True)
     parser.add_argument("--domain", default="KES")
     parser.add_argument("--bodies", required=True)
+    parser.add_argument("--users")
     parser.add_argument("--mode", choices=["connection", "request"], default="connection")
     parser.add_argument("--close-every", type=int, default=0)
     options = parser.parse_args()

@@ -299,12 +299,15 @@ class NtlmFront:
 
     def __init__(self, folder, mode="connection", close_every=0):
         self.body_file = os.path.join(folder, f"ntlm-{mode}-{close_every}.bodies")
+        self.user_file = os.path.join(folder, f"ntlm-{mode}-{close_every}.users")
         self.command = [sys.executable, os.path.join(HERE, "ntlm_front.py"), "--user", USER,
-                        "--password", PASSWORD, "--bodies", self.body_file, "--mode", mode,
-                        "--close-every", str(close_every)]
+                        "--password", PASSWORD, "--bodies", self.body_file, "--users",
+                        self.user_file, "--mode", mode, "--close-every", str(close_every)]
         self.process = None
 
     def __enter__(self):
+        # What a front of the same mode heard before is no part of this one's.
+        self.users()
         self.process = subprocess.Popen(self.command, stdin=subprocess.PIPE,
                                         stdout=subprocess.PIPE, text=True)
         line = self.process.stdout.readline()
@@ -322,6 +325,15 @@ class NtlmFront:
 
     def bodies(self):
         return take_bodies(self.body_file)
+
+    def users(self):
+        """The user names of the type 3 messages since the last call, in order."""
+        if not os.path.exists(self.user_file):
+            return []
+        with open(self.user_file, encoding="utf-8") as got:
+            names = got.read().splitlines()
+        os.remove(self.user_file)
+        return names
 
 
 class Proxy:
