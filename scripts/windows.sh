@@ -74,7 +74,7 @@ fetch_sources() {
 
 build_dependencies() {
   local work=$out/sources
-  echo "== Windows: building ${names[*]} ${key}"
+  echo "== Windows: building ${names[*]} ${key} (at ${SECONDS} s)"
   local cross=(-DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake"
     -DCMAKE_INSTALL_PREFIX="$deps")
   cmake -S "$work"/expat-*/expat -B "$work/expat-build" "${cross[@]}" -DEXPAT_SHARED_LIBS=OFF \
@@ -141,12 +141,12 @@ if [[ ! -f $deps/.built ]]; then
   build_dependencies
 fi
 
-echo "== Windows: build"
+echo "== Windows: build (at ${SECONDS} s)"
 cmake -S . -B "$out" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
   -DKES_WINDOWS_DEPS="$deps" -DCMAKE_BUILD_TYPE=Release -DKES_TESTS=ON >/dev/null
 cmake --build "$out" -j"$jobs"
 
-echo "== Windows: tests under wine"
+echo "== Windows: tests under wine (at ${SECONDS} s)"
 # One prefix a build, kept alive by a persistent server for the whole run.
 export WINEPREFIX=$out/wine-prefix WINEDEBUG=-all
 mkdir -p "$WINEPREFIX"
@@ -162,7 +162,7 @@ ctest --test-dir "$out" --output-on-failure | tee "$log"
 # The black-box tests stay Linux programs (under wine a Windows program
 # cannot read a Linux child's output) and run the Windows program in place
 # of the Linux one. They are built in a folder of this script's own.
-echo "== Windows: the program under wine, from the Linux test harness"
+echo "== Windows: the program under wine, from the Linux test harness (at ${SECONDS} s)"
 harness=$out/harness
 cmake -S . -B "$harness" -DKES_TESTS=ON >/dev/null
 cmake --build "$harness" -j"$jobs" --target kes_tests KesMDProviderClient mdprovider_stand_in
@@ -184,7 +184,7 @@ done
 ((failed == 0))
 python3 tests/auth_test.py "$harness/KesMDProviderClient" -k sspi 2>&1 | tee -a "$log"
 
-echo "== Windows: the package"
+echo "== Windows: the package (at ${SECONDS} s)"
 # One folder, the install tree the program expects: bin\ beside
 # configuration\ and examples\, with what packaging/windows/ adds.
 zip=$out/KesMDProviderClient-windows-x64.zip
@@ -195,7 +195,7 @@ cp "$out/KesMDProviderClient.exe" "$out/mdprovider_stand_in.exe" "$stage/KesMDPr
 cp -r packaging/windows/. examples README.md "$stage/KesMDProviderClient/"
 (cd "$stage" && zip -q -r -X "$zip" KesMDProviderClient)
 
-echo "== Windows: the package under wine, as a tester unpacks and uses it"
+echo "== Windows: the package under wine, as a tester unpacks and uses it (at ${SECONDS} s)"
 python3 tests/windows_package_test.py "$zip" "$harness" 2>&1 | tee -a "$log"
 
 echo "built $out/KesMDProviderClient.exe, $out/mdprovider_stand_in.exe and $zip," \
@@ -215,3 +215,4 @@ units=$(grep -Eo 'tests passed, 0 tests failed out of [0-9]+' "$log" | awk '{s +
 blackbox=$(grep -Eo '^\[  PASSED  \] [0-9]+ test' "$log" | awk '{s += $4} END {print s + 0}')
 python=$(grep -Eo '^Ran [0-9]+ test' "$log" | awk '{s += $2} END {print s + 0}')
 echo "windows: $((units + blackbox + python)) passed, 0 failed"
+echo "windows.sh took ${SECONDS} s"
