@@ -87,7 +87,7 @@ TEST_F(RunFilesTest, TwoNamesOfOneFileAreRefusedBeforeAnythingIsWritten) {
   EXPECT_EQ(result.status, 0) << result.err;
 }
 
-TEST_F(RunFilesTest, AReportKeepsItsLinkAndTheUmasksMode) {
+TEST_F(RunFilesTest, AReportKeepsItsLinkAndItsModeANewOneTheUmasks) {
   if (test_support::underWine()) {
     GTEST_SKIP() << "wine has neither symbolic links nor a umask";
   }
@@ -103,6 +103,11 @@ TEST_F(RunFilesTest, AReportKeepsItsLinkAndTheUmasksMode) {
   struct stat info {};
   ASSERT_EQ(::stat((dir.path() + "/kept/report.xml").c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 0777, 0600u);
+  // A report that replaces one keeps that one's mode, whatever the umask.
+  ::chmod((dir.path() + "/kept/report.xml").c_str(), 0640);
+  EXPECT_EQ(run({{"MDPROVIDER_REPORT", "report.xml"}}).status, 0);
+  ASSERT_EQ(::stat((dir.path() + "/kept/report.xml").c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0640u);
   // A link to a file that is not there yet makes it.
   std::filesystem::remove(dir.path() + "/kept/report.xml");
   EXPECT_EQ(run({{"MDPROVIDER_REPORT", "report.xml"}}).status, 0);

@@ -11,7 +11,8 @@ namespace platform {
 // put in place by `commit`. Until then an earlier file at the path stays as
 // it was, and a run that ends without committing, killed or not, leaves
 // nothing behind. A path that is a symbolic link keeps its link: the file
-// it leads to is replaced. The new file has the mode the umask gives.
+// it leads to is replaced. A file replaced keeps its mode; a new one has
+// the mode the umask gives.
 class AtomicFile {
  public:
   AtomicFile() = default;

@@ -23,7 +23,8 @@ struct HiddenFile {
 // there. False with `reason` set on failure.
 bool createHiddenFile(const std::string& target, HiddenFile& file,
                       std::string& reason);
-// Closes it and puts it in place of `target`, which it replaces whole.
+// Closes it and puts it in place of `target`, which it replaces whole; a
+// file it replaces hands on its mode.
 bool keepHiddenFile(HiddenFile& file, const std::string& target,
                     std::string& reason);
 // Closes it and lets it go.

@@ -98,6 +98,12 @@ bool createHiddenFile(const std::string& target, HiddenFile& file,
 
 bool keepHiddenFile(HiddenFile& file, const std::string& target,
                     std::string& reason) {
+  // A file replaced keeps its mode, as one rewritten in place does: a
+  // baseline or report kept private stays so.
+  struct stat existing {};
+  if (::stat(target.c_str(), &existing) == 0 && S_ISREG(existing.st_mode)) {
+    ::fchmod(file.fd, existing.st_mode & 07777);
+  }
   std::string name = file.temporaryName;
   for (int attempt = 0; name.empty() && attempt < 100; ++attempt) {
     const std::string candidate = freshName(target);
