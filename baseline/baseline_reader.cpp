@@ -70,15 +70,17 @@ BaselineReader::Line BaselineReader::readLine(std::string& line) {
   }
 }
 
-void BaselineReader::readBody(std::size_t size, std::string& body) {
-  body.resize(size);
+void BaselineReader::readBody(std::size_t size, std::string& body,
+                              std::size_t most) {
+  const std::size_t wanted = std::min(size, most);
+  body.resize(wanted);
   std::size_t done = 0;
-  while (done < size) {
+  while (done < wanted) {
     if (available() == 0) {
       // What the window cannot hold is read straight into the body.
-      if (size - done >= window_.size()) {
+      if (wanted - done >= window_.size()) {
         if (fileAt_ != at_) file_->seek(at_);
-        const std::size_t got = file_->read(body.data() + done, size - done);
+        const std::size_t got = file_->read(body.data() + done, wanted - done);
         fileAt_ = at_ + got;
         if (got == 0) break;
         done += got;
@@ -88,12 +90,14 @@ void BaselineReader::readBody(std::size_t size, std::string& body) {
       load(at_);
       if (available() == 0) break;
     }
-    const std::size_t piece = std::min(available(), size - done);
+    const std::size_t piece = std::min(available(), wanted - done);
     std::memcpy(body.data() + done, window_.data() + (at_ - windowAt_), piece);
     done += piece;
     at_ += piece;
   }
-  if (done < size) damaged(index_ + 1, "cut short inside the body");
+  if (done < wanted) damaged(index_ + 1, "cut short inside the body");
+  // The rest is passed over: its line end still shows it is all there.
+  at_ += size - wanted;
   if (available() == 0) load(at_);
   if (available() == 0 || window_[at_ - windowAt_] != '\n') {
     damaged(index_ + 1,
@@ -134,7 +138,11 @@ bool BaselineReader::check(std::string& problem) {
   if (readLine(line_) != Line::kRead || line_ != baseline_file::kFirstLine) {
     const std::string_view stem = baseline_file::kFirstLineStem;
     problem = name + " is not a baseline";
-    if (line_.size() > stem.size() && line_.back() == '\r') {
+    if (line_.compare(0, 3, "\xEF\xBB\xBF") == 0) {
+      problem +=
+          ": it begins with a byte-order mark (an editor added it; save "
+          "it without one)";
+    } else if (line_.size() > stem.size() && line_.back() == '\r') {
       problem +=
           ": its lines end with CR LF (keep baselines as binary files "
           "in version control)";
@@ -157,11 +165,13 @@ bool BaselineReader::check(std::string& problem) {
                           std::to_string(baseline_file::kLongestLine) +
                           " bytes or more where a record header belongs");
     }
+    unsigned long long count = 0;
     if (line == Line::kEnd) {
       damaged(number, line_.empty() ? "cut short before the end line"
-                                    : "cut short inside a record header");
+                      : baseline_file::parseEndLine(line_, count)
+                          ? "the end line has no line end"
+                          : "cut short inside a record header");
     }
-    unsigned long long count = 0;
     if (baseline_file::parseEndLine(line_, count)) {
       if (count != record) {
         damaged(number, "the end line counts " + std::to_string(count) +
@@ -206,7 +216,8 @@ bool BaselineReader::check(std::string& problem) {
   return true;
 }
 
-bool BaselineReader::find(const AnswerKey& key, BaselineRecord& record) {
+bool BaselineReader::find(const AnswerKey& key, BaselineRecord& record,
+                          std::size_t most) {
   const std::size_t startAt = at_;
   const unsigned long long startIndex = index_;
   try {
@@ -218,7 +229,7 @@ bool BaselineReader::find(const AnswerKey& key, BaselineRecord& record) {
                 reason.empty() ? "it changed since it was checked" : reason);
       }
       if (baseline_file::sameKey(header_.key, key)) {
-        readBody(static_cast<std::size_t>(header_.bodySize), record.body);
+        readBody(static_cast<std::size_t>(header_.bodySize), record.body, most);
         record.header = header_;
         ++index_;
         ++paired_;

@@ -33,12 +33,14 @@ class BaselineReader {
   bool open(const std::string& path, std::string& problem);
   const std::string& path() const { return path_; }
 
-  // Looks forward for the record of `key` and reads it into `record`;
-  // records passed over are not reached. A transaction's search ends at
-  // the first transaction of a later ordinal. False, with the place kept,
-  // when there is none. Throws a TOVException when the file no longer
-  // reads as it did when checked.
-  bool find(const AnswerKey& key, BaselineRecord& record);
+  // Looks forward for the record of `key` and reads it into `record`, its
+  // body up to `most` bytes (the header keeps its whole size: a file made
+  // by hand must not decide memory); records passed over are not reached.
+  // A transaction's search ends at the first transaction of a later
+  // ordinal. False, with the place kept, when there is none. Throws a
+  // TOVException when the file no longer reads as it did when checked.
+  bool find(const AnswerKey& key, BaselineRecord& record,
+            std::size_t most = static_cast<std::size_t>(-1));
 
   unsigned long long records() const { return records_; }
   unsigned long long paired() const { return paired_; }
@@ -51,7 +53,7 @@ class BaselineReader {
   Line readLine(std::string& line);
   std::size_t available() const;
   void load(std::size_t at);
-  void readBody(std::size_t size, std::string& body);
+  void readBody(std::size_t size, std::string& body, std::size_t most);
   [[noreturn]] void damaged(unsigned long long record,
                             const std::string& reason) const;
   bool check(std::string& problem);

@@ -36,6 +36,9 @@ bool MDProviderClient::initialize() {
     }
   }
   secrets.add(password.str());
+  judge.hideSecretsWith([this](std::string& text) {
+    if (secrets.appearsIn(text)) text = secrets.hidden(text);
+  });
   if (!delivery.configure({userName.str(), password.str(), authNamespace.str()},
                           secrets, problem) ||
       !judge.configure(delivery.isOn(), problem)) {

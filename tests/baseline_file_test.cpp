@@ -159,6 +159,7 @@ TEST(BaselineFileTest, DamageIsToldWithTheRecord) {
            kPrint + " status 200 body 4\""},
       {replaced("project close", "transaction 1 seq 1"),
        "3: transaction 1 comes after transaction 1"},
+      {good.substr(0, good.size() - 1), "4: the end line has no line end"},
   };
   for (const auto& [text, expected] : damaged) {
     const std::string path = dir.write("damaged.baseline", text);
@@ -173,6 +174,11 @@ TEST(BaselineFileTest, DamageIsToldWithTheRecord) {
             "The baseline \"" + crlf +
                 "\" is not a baseline: its lines end with CR LF (keep "
                 "baselines as binary files in version control)");
+  const std::string marked = dir.write("bom.baseline", "\xEF\xBB\xBF" + good);
+  EXPECT_EQ(openProblem(marked),
+            "The baseline \"" + marked +
+                "\" is not a baseline: it begins with a byte-order mark (an "
+                "editor added it; save it without one)");
   const std::string missing = dir.path() + "/none.baseline";
   EXPECT_EQ(openProblem(missing), "Cannot read the baseline \"" + missing +
                                       "\": No such file or directory");

@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
+#include <string>
 
 #include "tests/stand_in_provider.h"
 #include "tests/test_support.h"
@@ -152,6 +154,60 @@ TEST_F(BaselineRunTest, AChangedLogIsToldApartFromAChangedAnswer) {
             std::string::npos)
       << result.err;
   EXPECT_EQ(linesOf(result.err, "Differs from the baseline: "), 2);
+}
+
+// The answers hide the password before they are compared; a baseline
+// recorded without it, or with another, holds the text as it was.
+TEST_F(BaselineRunTest, ABaselineHidesThePasswordAsTheAnswersDo) {
+  record("base.txt");
+  StandInProvider provider(dir.path());
+  const RunResult result =
+      replay(provider, kCompare, {"-u", "tester", "-p", "Region"});
+  EXPECT_EQ(result.status, 0) << result.err;
+  EXPECT_NE(result.err.find("compared with the baseline: 7 answers, 0 "
+                            "differing"),
+            std::string::npos)
+      << result.err;
+}
+
+// A length written by hand must not decide the run's memory: a record's
+// body larger than the answer and than what is compared as XML differs,
+// and only its head is read.
+TEST_F(BaselineRunTest, AHugeBodyInABaselineIsNotHeld) {
+  const std::string unlimited = test_support::whyNoAddressSpaceLimit();
+  if (!unlimited.empty()) GTEST_SKIP() << unlimited;
+  record("base.txt");
+  const std::string base = read("base.txt");
+  const std::size_t header = base.find("record project create ");
+  const std::size_t length = base.find(" body ", header) + 6;
+  const std::size_t body = base.find('\n', length) + 1;
+  const std::size_t next = body + std::stoul(base.substr(length)) + 1;
+  constexpr unsigned long long kHuge = 16ULL << 30;
+  {
+    // A hole of 16 GiB: the file takes no room for it.
+    std::ofstream out(dir.path() + "/huge.txt", std::ios::binary);
+    out << base.substr(0, length) << kHuge << '\n';
+    out.seekp(static_cast<std::streamoff>(kHuge), std::ios::cur);
+    out << '\n' << base.substr(next);
+  }
+  StandInProvider provider(dir.path());
+  RunOptions options;
+  options.addressSpaceMiB = 256;
+  const RunResult result =
+      replay(provider,
+             {{"MDPROVIDER_BASELINE", "huge.txt"},
+              {"MDPROVIDER_BASELINE_RULES", "baseline_rules.txt"}},
+             {}, options);
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(result.err.rfind("Differs from the baseline: project create: the "
+                             "body differs at line 1, byte 1: ",
+                             0),
+            0u)
+      << result.err;
+  EXPECT_NE(result.err.find("compared with the baseline: 7 answers, 1 "
+                            "differing, 0 baseline records not reached"),
+            std::string::npos)
+      << result.err;
 }
 
 TEST_F(BaselineRunTest, WhatCannotBeUsedFailsTheStart) {

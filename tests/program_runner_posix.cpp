@@ -34,6 +34,16 @@ bool hasFullDevice() {
   return ::stat("/dev/full", &info) == 0 && S_ISCHR(info.st_mode);
 }
 
+std::string whyNoAddressSpaceLimit() {
+#ifdef KES_SANITIZED
+  return "the sanitizers reserve more address space than any limit";
+#endif
+  if (underWine()) {
+    return "a limit on wine's own address space is none on the program";
+  }
+  return "";
+}
+
 namespace {
 
 // The Windows program, when KES_WINDOWS_PROGRAM names it: it is then run

@@ -34,18 +34,6 @@ void expectCleanEnd(const RunResult& result, const std::string& context) {
   }
 }
 
-// Why no address-space limit can be put on the program here; empty when
-// one can.
-std::string whyNoAddressSpaceLimit() {
-#ifdef KES_SANITIZED
-  return "the sanitizers reserve more address space than any limit";
-#endif
-  if (test_support::underWine()) {
-    return "a limit on wine's own address space is none on the program";
-  }
-  return "";
-}
-
 class RobustnessTest : public ::testing::Test {
  protected:
   RobustnessTest() : program(test_support::installProgram(dir)) {}
@@ -298,7 +286,7 @@ TEST_F(RobustnessTest, HugeAttributesRunWithinMemoryProportionalToTheInput) {
 // than the memory it is given goes through, and sends what it sends with
 // all the memory it wants.
 TEST_F(RobustnessTest, ALogLargerThanItsMemoryIsReplayedTheSame) {
-  const std::string unlimited = whyNoAddressSpaceLimit();
+  const std::string unlimited = test_support::whyNoAddressSpaceLimit();
   if (!unlimited.empty()) GTEST_SKIP() << unlimited;
   // In UTF-8, and in UTF-32, which is converted as it is read: its 80 MB
   // are more than the limit.
@@ -341,7 +329,7 @@ TEST_F(RobustnessTest, ALogLargerThanItsMemoryIsReplayedTheSame) {
 // The second reading builds what the first only counted: memory that runs
 // out there is said to have run out, not taken for a changed log.
 TEST_F(RobustnessTest, MemoryThatRunsOutInTheSecondReadingIsSaidSo) {
-  const std::string unlimited = whyNoAddressSpaceLimit();
+  const std::string unlimited = test_support::whyNoAddressSpaceLimit();
   if (!unlimited.empty()) GTEST_SKIP() << unlimited;
   std::string log = "<log><transaction seq='1'>";
   for (int i = 0; i < 3'000'000; ++i) log += "<a/>";
@@ -444,7 +432,7 @@ TEST_F(RobustnessTest, RequestsCarryOnlyWhatXmlCan) {
 // payload is 36 MB in many small elements, so that the limits reach the
 // parse, the copies and the writing of the request in turn.
 TEST_F(RobustnessTest, MemoryPressureNeverSendsAPartialPayload) {
-  const std::string unlimited = whyNoAddressSpaceLimit();
+  const std::string unlimited = test_support::whyNoAddressSpaceLimit();
   if (!unlimited.empty()) GTEST_SKIP() << unlimited;
   constexpr long kPayload = 36'000'000;
   std::string log = "<log><transaction seq='1'>";

@@ -104,6 +104,10 @@ RunResult runProgram(const std::string& program, const RunOptions& options);
 // Whether /dev/full is here, the device on which every write fails.
 bool hasFullDevice();
 
+// Why RunOptions::addressSpaceMiB cannot limit the program here; empty
+// when it can.
+std::string whyNoAddressSpaceLimit();
+
 // The device that reads as empty: /dev/null, or NUL on Windows.
 extern const char* const kNullDevice;
 
