@@ -162,6 +162,8 @@ BodyDifference compareBodies(std::string_view answer, std::string_view baseline,
       asXml
           ? platform::compareXmlAnswers(answer, baseline, rules, result.kListed)
           : platform::XmlComparison();
+  // Nested deeper than the comparison goes: bytes, whatever the other is.
+  const bool asBytes = !asXml || xml.tooDeep;
   if (xml.answerIsXml && xml.baselineIsXml) {
     result.count = xml.count;
     if (xml.count == 0) return result;
@@ -184,12 +186,12 @@ BodyDifference compareBodies(std::string_view answer, std::string_view baseline,
                     baseline.begin())
           .first -
       answer.begin());
-  if (xml.answerIsXml) {
+  if (xml.answerIsXml && !asBytes) {
     result.listed.push_back(
         "the body is well-formed XML where the baseline's "
         "is not (" +
         withoutLeadingSpace(xml.baselineFault) + ")");
-  } else if (xml.baselineIsXml) {
+  } else if (xml.baselineIsXml && !asBytes) {
     result.listed.push_back("the body is not well-formed XML (" +
                             withoutLeadingSpace(xml.answerFault) +
                             ") where the baseline's is");
@@ -199,6 +201,10 @@ BodyDifference compareBodies(std::string_view answer, std::string_view baseline,
       result.listed.back() += " (an answer over " +
                               std::to_string(kLargestAsXml >> 20) +
                               " MiB is compared byte for byte)";
+    } else if (xml.tooDeep) {
+      result.listed.back() += " (an answer nested deeper than " +
+                              std::to_string(platform::kDeepestCompared) +
+                              " elements is compared byte for byte)";
     }
   }
   result.diff = textDiff(answer, baseline, at);

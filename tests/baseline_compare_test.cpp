@@ -185,7 +185,11 @@ TEST(BaselineCompareTest, RulesThatCannotBeReadNameTheirLine) {
        "rules:2: unknown rule \"skip\" (ignore, mask, unordered or "
        "namespace)"},
       {"\n\nmask\n", "rules:3: mask without an XPath"},
-      {"ignore //a[\n", "rules:1: Unrecognized node test at character 5"},
+      {"ignore //a[\n",
+       "rules:1: Unrecognized node test at character 5 of the XPath"},
+      {"mask /a/@x # the time\n",
+       "rules:1: Incorrect query at character 7 of the XPath (a comment "
+       "stands on a line of its own)"},
       {"ignore count(//a)\n", "rules:1: the XPath gives a value, not nodes"},
       {"ignore //p:a\n",
        "rules:1: the prefix \"p\" is not declared (namespace <prefix> <URI>)"},
@@ -243,6 +247,26 @@ TEST(BaselineCompareTest, OtherBodiesCompareByteForByte) {
                                  "byte)"),
             std::string::npos)
       << large.listed[0];
+  // Nested deeper than the comparison walks: bytes too, and it says so,
+  // whether the other side is as deep or not.
+  std::string deep;
+  std::string deepOther;
+  for (int level = 0; level <= platform::kDeepestCompared; ++level) {
+    deep += "<a x='1' y='2'>";
+    deepOther += "<a y='2' x='1'>";
+  }
+  for (int level = 0; level <= platform::kDeepestCompared; ++level) {
+    deep += "</a>";
+    deepOther += "</a>";
+  }
+  for (const std::string& baseline : {deepOther, std::string("<a/>")}) {
+    const BodyDifference nested = compare(deep, baseline);
+    ASSERT_EQ(nested.listed.size(), 1u);
+    EXPECT_NE(nested.listed[0].find("(an answer nested deeper than 2048 "
+                                    "elements is compared byte for byte)"),
+              std::string::npos)
+        << nested.listed[0];
+  }
 }
 
 TEST(BaselineCompareTest, FingerprintsAreStableAndCoverThePayloadOnly) {

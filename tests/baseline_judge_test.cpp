@@ -86,7 +86,7 @@ TEST(BaselineJudgeTest, SettingsThatCannotBeUsedStopTheStart) {
     const std::string rules = dir.write("rules", "# first\nignore //a[\n");
     Settings settings("", good, rules);
     EXPECT_EQ(configureProblem(true),
-              rules + ":2: Unrecognized node test at character 5");
+              rules + ":2: Unrecognized node test at character 5 of the XPath");
   }
   {
     Settings settings(baseline, baseline);

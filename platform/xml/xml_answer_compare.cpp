@@ -27,8 +27,6 @@ namespace {
 // URI of a well-formed document holds U+0001.
 const XML_Char kSeparator[] = "\x01";
 constexpr const char* kXmlNamespace = "http://www.w3.org/XML/1998/namespace";
-// As the document layer: the walks below keep a stack per level.
-constexpr int kMaxDepth = 2048;
 
 const XML_Memory_Handling_Suite kWatchedMemory = {
     watchedAllocate, watchedReallocate, watchedFree};
@@ -99,6 +97,17 @@ unsigned long hashSalt() {
 
 bool isBlank(const std::string& text) {
   return text.find_first_not_of(" \t\r\n") == std::string::npos;
+}
+
+std::string xpathFault(const pugi::xpath_parse_result& parsed,
+                       const std::string& xpath) {
+  std::string reason = std::string(parsed.description()) + " at character " +
+                       std::to_string(parsed.offset + 1) + " of the XPath";
+  // No XPath holds " #" outside a string: a comment put after a rule.
+  if (xpath.find(" #") != std::string::npos) {
+    reason += " (a comment stands on a line of its own)";
+  }
+  return reason;
 }
 
 }  // namespace
@@ -176,8 +185,7 @@ bool XmlCompareRules::add(Kind kind, const std::string& xpath,
     pugi::xpath_query query(xpath.c_str());
     const pugi::xpath_parse_result& parsed = query.result();
     if (!parsed) {
-      reason = std::string(parsed.description()) + " at character " +
-               std::to_string(parsed.offset + 1);
+      reason = xpathFault(parsed, xpath);
       return false;
     }
     if (query.return_type() != pugi::xpath_type_node_set) {
@@ -187,8 +195,7 @@ bool XmlCompareRules::add(Kind kind, const std::string& xpath,
     data_->rules.push_back(Data::Rule{kind, std::move(query), by});
 #ifndef PUGIXML_NO_EXCEPTIONS
   } catch (const pugi::xpath_exception& failure) {
-    reason = std::string(failure.result().description()) + " at character " +
-             std::to_string(failure.result().offset + 1);
+    reason = xpathFault(failure.result(), xpath);
     return false;
 #endif
   } catch (const std::bad_alloc&) {
@@ -241,6 +248,9 @@ class NormalTreeBuilder {
  public:
   NormalTreeBuilder(pugi::xml_document& document, NamespaceNames& names)
       : names_(names), current_(document) {}
+
+  // Nested deeper than the walks go: well-formed or not, it is no tree.
+  bool tooDeep() const { return tooDeep_; }
 
   // False with `fault` when the text is not a well-formed document.
   bool build(std::string_view text, std::string& fault) {
@@ -327,7 +337,9 @@ class NormalTreeBuilder {
     NormalTreeBuilder& b = of(user);
     b.guarded([&] {
       b.flushText(true);
-      if (b.holdsElement_.size() >= kMaxDepth) {
+      // As the document layer: the walks below keep a stack per level.
+      if (b.holdsElement_.size() >= kDeepestCompared) {
+        b.tooDeep_ = true;
         b.refuse("elements nested too deep to compare");
         return;
       }
@@ -379,6 +391,7 @@ class NormalTreeBuilder {
   unsigned long line_ = 0;
   unsigned long column_ = 0;
   bool outOfMemory_ = false;
+  bool tooDeep_ = false;
 };
 
 // Text split by a node that a rule took out is one text again.
@@ -515,10 +528,12 @@ XmlComparison compareXmlAnswers(std::string_view answer,
     NamespaceNames names(rules.data());
     pugi::xml_document baselineDocument;
     pugi::xml_document answerDocument;
-    result.baselineIsXml = NormalTreeBuilder(baselineDocument, names)
-                               .build(baseline, result.baselineFault);
-    result.answerIsXml = NormalTreeBuilder(answerDocument, names)
-                             .build(answer, result.answerFault);
+    NormalTreeBuilder baselineBuilder(baselineDocument, names);
+    NormalTreeBuilder answerBuilder(answerDocument, names);
+    result.baselineIsXml =
+        baselineBuilder.build(baseline, result.baselineFault);
+    result.answerIsXml = answerBuilder.build(answer, result.answerFault);
+    result.tooDeep = baselineBuilder.tooDeep() || answerBuilder.tooDeep();
     if (takeAllocationFailure()) outOfMemory();
     result.namedHere = names.namedHere();
     if (!result.answerIsXml || !result.baselineIsXml) return result;

@@ -44,6 +44,9 @@ struct XmlDifference {
   std::string description;  // "is \"Sales\" where the baseline has \"...\""
 };
 
+// The deepest nesting an answer compared as XML may have.
+constexpr int kDeepestCompared = 2048;
+
 // Two answers compared as XML, when both are well-formed. Their normal form:
 // names are namespace URI and local name (shown with the rules' prefix for
 // the URI, or ns1, ns2... in the order met, baseline first); attributes are
@@ -57,6 +60,8 @@ struct XmlComparison {
   // Why one is not XML: " at line 1, column 5: mismatched tag".
   std::string answerFault;
   std::string baselineFault;
+  // One is nested deeper than kDeepestCompared: compared byte for byte.
+  bool tooDeep = false;
 
   unsigned long count = 0;                 // every difference
   std::vector<XmlDifference> differences;  // the first `cap` of them
