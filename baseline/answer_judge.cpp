@@ -111,6 +111,11 @@ Judgement AnswerJudge::compare(const AnswerKey& key,
     count = 1;
   } else {
     if (hide_) hide_(record_.body);
+    // A head cut inside a secret would show a part of it: its end goes.
+    if (record_.body.size() < record_.header.bodySize &&
+        record_.body.size() > kBeyondTheAnswer / 2) {
+      record_.body.resize(record_.body.size() - kBeyondTheAnswer / 2);
+    }
     if (status != record_.header.status) {
       judgement.kind = Judgement::Kind::kStatus;
       listed.push_back(httpStatus(status) + " where the baseline has " +

@@ -5,6 +5,7 @@
 #include <tuple>
 #include <vector>
 
+#include "baseline/answer_difference.h"
 #include "baseline/answer_judge.h"
 #include "tests/test_support.h"
 
@@ -183,6 +184,40 @@ TEST(BaselineJudgeTest, OneRunRecordsTheNextComparesAndRecordsAgain) {
   EXPECT_NE(again.find(" status 500 body 15\n<r><v>2</v></r>\n"),
             std::string::npos);
   EXPECT_EQ(again.substr(again.size() - 6), "end 6\n");
+}
+
+// Only the head of a body too large to be the answer is read: a secret cut
+// at its end would show in part, whatever hides the whole ones.
+TEST(BaselineJudgeTest, AHeadReadOfALargeBodyShowsNoPartOfASecret) {
+  TempDir dir;
+  const std::string path = dir.path() + "/large.baseline";
+  const std::string answer = "abc";
+  const std::size_t head = kLargestAsXml + 64 * 1024;  // what is read of it
+  const std::string body =
+      std::string(head - 5, 'x') + "\ns3cr3tPW\n" + std::string(1000, 'y');
+  {
+    Settings settings(path, "");
+    AnswerJudge judge;
+    std::string problem;
+    ASSERT_TRUE(judge.configure(true, problem)) << problem;
+    judge.judge(request("open"), "", 200, body);
+    ASSERT_TRUE(judge.commit(problem)) << problem;
+  }
+  Settings settings("", path);
+  AnswerJudge judge;
+  std::string problem;
+  ASSERT_TRUE(judge.configure(true, problem)) << problem;
+  judge.hideSecretsWith([](std::string& text) {
+    for (std::size_t at; (at = text.find("s3cr3tPW")) != std::string::npos;) {
+      text.replace(at, 8, "***");
+    }
+  });
+  const Judgement judgement = judge.judge(request("open"), "", 200, answer);
+  EXPECT_EQ(judgement.kind, Judgement::Kind::kBody);
+  for (const char* part : {"s3cr", "\n-s"}) {
+    EXPECT_EQ(judgement.details.find(part), std::string::npos)
+        << part << " in " << judgement.details.substr(0, 2000);
+  }
 }
 
 TEST(BaselineJudgeTest, ABaselineDamagedDuringTheRunFailsIt) {
