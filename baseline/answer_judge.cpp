@@ -1,6 +1,7 @@
 #include "baseline/answer_judge.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "baseline/answer_difference.h"
 #include "baseline/comparison_rules.h"
@@ -27,15 +28,13 @@ bool AnswerJudge::configure(bool delivering, std::string& problem) {
   const std::string record = platform::environmentValue(kRecordVariable);
   const std::string baseline = platform::environmentValue(kBaselineVariable);
   const std::string rules = platform::environmentValue(kRulesVariable);
-  files_.clear();
-  for (const auto& [name, path] : {std::make_pair(kRecordVariable, &record),
-                                   std::make_pair(kBaselineVariable, &baseline),
-                                   std::make_pair(kRulesVariable, &rules)}) {
-    if (!path->empty()) files_.emplace_back(name, *path);
-  }
-  if (files_.empty()) return true;
+  if (record.empty() && baseline.empty() && rules.empty()) return true;
   if (!delivering) {
-    problem = files_.front().first +
+    // The first set, in the order the README lists them.
+    const char* named = !record.empty()     ? kRecordVariable
+                        : !baseline.empty() ? kBaselineVariable
+                                            : kRulesVariable;
+    problem = std::string(named) +
               " is set, but nothing is delivered: set MDPROVIDER_DELIVER too";
     return false;
   }
@@ -69,10 +68,6 @@ bool AnswerJudge::configure(bool delivering, std::string& problem) {
     writer_ = std::move(writer);
   }
   return true;
-}
-
-std::vector<std::pair<std::string, std::string>> AnswerJudge::files() const {
-  return files_;
 }
 
 Judgement AnswerJudge::judge(const AnswerKey& key, std::string_view payload,

@@ -5,7 +5,6 @@
 #include <string>
 #include <string_view>
 #include <utility>
-#include <vector>
 
 #include "baseline/baseline_reader.h"
 #include "baseline/baseline_record.h"
@@ -56,9 +55,6 @@ class AnswerJudge {
   bool isOn() const { return recording() || comparing(); }
   bool recording() const { return writer_ != nullptr; }
   bool comparing() const { return reader_ != nullptr; }
-  // The files it uses, as (variable name, path), for the start's check
-  // that no two files are one.
-  std::vector<std::pair<std::string, std::string>> files() const;
 
   // One answered request; `payload` as envelopePayload gives it. Records it
   // when recording; compares it when comparing. Throws a TOVException
@@ -84,7 +80,6 @@ class AnswerJudge {
   std::unique_ptr<BaselineWriter> writer_;
   std::unique_ptr<BaselineReader> reader_;
   platform::XmlCompareRules rules_;
-  std::vector<std::pair<std::string, std::string>> files_;
   BaselineRecord record_;  // the one body held, reused
   std::function<void(std::string&)> hide_;
   long compared_ = 0;
