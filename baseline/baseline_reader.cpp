@@ -8,7 +8,7 @@
 
 namespace {
 
-constexpr std::size_t kWindowSize = 64 * 1024;
+constexpr std::size_t kBufferSize = 64 * 1024;
 
 // A failure of the file layer ("Failed to open "<file>": <reason>") in the
 // words of a baseline; others as they are.
@@ -26,84 +26,91 @@ std::string inBaselineWords(TOVException* failure, const std::string& path) {
 BaselineReader::BaselineReader() = default;
 BaselineReader::~BaselineReader() = default;
 
-std::size_t BaselineReader::available() const {
-  if (at_ < windowAt_ || at_ >= windowAt_ + windowSize_) return 0;
-  return windowAt_ + windowSize_ - at_;
+std::size_t BaselineReader::available(const Buffer& buffer,
+                                      std::size_t at) const {
+  if (at < buffer.at || at >= buffer.at + buffer.size) return 0;
+  return buffer.at + buffer.size - at;
 }
 
-void BaselineReader::load(std::size_t at) {
+void BaselineReader::load(Buffer& buffer, std::size_t at) {
   if (fileAt_ != at) {
     file_->seek(at);
     fileAt_ = at;
   }
-  windowAt_ = at;
-  windowSize_ = 0;
+  buffer.at = at;
+  buffer.size = 0;
   std::size_t got = 0;
-  while (windowSize_ < window_.size() &&
-         (got = file_->read(window_.data() + windowSize_,
-                            window_.size() - windowSize_)) > 0) {
-    windowSize_ += got;
+  while (buffer.size < buffer.data.size() &&
+         (got = file_->read(buffer.data.data() + buffer.size,
+                            buffer.data.size() - buffer.size)) > 0) {
+    buffer.size += got;
   }
-  fileAt_ += windowSize_;
+  fileAt_ += buffer.size;
 }
 
-BaselineReader::Line BaselineReader::readLine(std::string& line) {
+BaselineReader::Line BaselineReader::readLine(std::size_t& at,
+                                              std::string& line) {
   line.clear();
   for (bool loaded = false;; loaded = true) {
-    const std::size_t left = available();
+    const std::size_t left = available(headers_, at);
     if (left > 0) {
-      const char* start = window_.data() + (at_ - windowAt_);
+      const char* start = headers_.data.data() + (at - headers_.at);
       const void* end =
           std::memchr(start, '\n', std::min(left, baseline_file::kLongestLine));
       if (end != nullptr) {
         const auto size =
             static_cast<std::size_t>(static_cast<const char*>(end) - start);
         line.assign(start, size);
-        at_ += size + 1;
+        at += size + 1;
         return Line::kRead;
       }
       if (left >= baseline_file::kLongestLine) return Line::kTooLong;
       if (loaded) line.assign(start, left);
     }
     if (loaded) return Line::kEnd;
-    load(at_);
+    load(headers_, at);
   }
 }
 
-void BaselineReader::readBody(std::size_t size, std::string& body,
-                              std::size_t most) {
+void BaselineReader::checkLineEnd(std::size_t at, std::size_t size,
+                                  unsigned long long record) {
+  if (available(bodies_, at) == 0) load(bodies_, at);
+  if (available(bodies_, at) == 0 || bodies_.data[at - bodies_.at] != '\n') {
+    damaged(record,
+            "no line end after the body of " + std::to_string(size) + " bytes");
+  }
+}
+
+void BaselineReader::readBody(std::size_t at, std::size_t size,
+                              std::string& body, std::size_t most,
+                              unsigned long long record) {
   const std::size_t wanted = std::min(size, most);
   body.resize(wanted);
   std::size_t done = 0;
   while (done < wanted) {
-    if (available() == 0) {
-      // What the window cannot hold is read straight into the body.
-      if (wanted - done >= window_.size()) {
-        if (fileAt_ != at_) file_->seek(at_);
+    if (available(bodies_, at) == 0) {
+      // What the buffer cannot hold is read straight into the body.
+      if (wanted - done >= bodies_.data.size()) {
+        if (fileAt_ != at) file_->seek(at);
         const std::size_t got = file_->read(body.data() + done, wanted - done);
-        fileAt_ = at_ + got;
+        fileAt_ = at + got;
         if (got == 0) break;
         done += got;
-        at_ += got;
+        at += got;
         continue;
       }
-      load(at_);
-      if (available() == 0) break;
+      load(bodies_, at);
+      if (available(bodies_, at) == 0) break;
     }
-    const std::size_t piece = std::min(available(), wanted - done);
-    std::memcpy(body.data() + done, window_.data() + (at_ - windowAt_), piece);
+    const std::size_t piece = std::min(available(bodies_, at), wanted - done);
+    std::memcpy(body.data() + done, bodies_.data.data() + (at - bodies_.at),
+                piece);
     done += piece;
-    at_ += piece;
+    at += piece;
   }
-  if (done < wanted) damaged(index_ + 1, "cut short inside the body");
+  if (done < wanted) damaged(record, "cut short inside the body");
   // The rest is passed over: its line end still shows it is all there.
-  at_ += size - wanted;
-  if (available() == 0) load(at_);
-  if (available() == 0 || window_[at_ - windowAt_] != '\n') {
-    damaged(index_ + 1,
-            "no line end after the body of " + std::to_string(size) + " bytes");
-  }
-  ++at_;
+  checkLineEnd(at + (size - wanted), size, record);
 }
 
 void BaselineReader::damaged(unsigned long long record,
@@ -115,7 +122,10 @@ void BaselineReader::damaged(unsigned long long record,
 
 bool BaselineReader::open(const std::string& path, std::string& problem) {
   path_ = path;
-  records_ = paired_ = index_ = 0;
+  records_ = paired_ = read_ = front_ = 0;
+  ahead_.clear();
+  byPrint_.clear();
+  byKey_.clear();
   std::string reason;
   if (!platform::isReadableFile(path, reason)) {
     problem = "Cannot read the baseline \"" + path + "\": " + reason;
@@ -124,8 +134,9 @@ bool BaselineReader::open(const std::string& path, std::string& problem) {
   try {
     // The stream keeps the name it is given: the one that lives as long.
     file_ = std::make_unique<platform::RegularFileStream>(path_.c_str());
-    window_.resize(kWindowSize);
-    windowAt_ = windowSize_ = fileAt_ = at_ = 0;
+    headers_.data.resize(kBufferSize);
+    bodies_.data.resize(kBufferSize);
+    headers_.size = bodies_.size = fileAt_ = 0;
     return check(problem);
   } catch (TOVException* failure) {
     problem = inBaselineWords(failure, path);
@@ -135,7 +146,11 @@ bool BaselineReader::open(const std::string& path, std::string& problem) {
 
 bool BaselineReader::check(std::string& problem) {
   const std::string name = "The baseline \"" + path_ + "\"";
-  if (readLine(line_) != Line::kRead || line_ != baseline_file::kFirstLine) {
+  std::size_t at = 0;
+  const bool firstRead = readLine(at, line_) == Line::kRead;
+  version_ = line_ == baseline_file::kFirstLineVersion1 ? 1 : 2;
+  if (!firstRead || (line_ != baseline_file::kFirstLine &&
+                     line_ != baseline_file::kFirstLineVersion1)) {
     const std::string_view stem = baseline_file::kFirstLineStem;
     problem = name + " is not a baseline";
     if (line_.compare(0, 3, "\xEF\xBB\xBF") == 0) {
@@ -152,14 +167,21 @@ bool BaselineReader::check(std::string& problem) {
     }
     return false;
   }
-  const std::size_t firstRecord = at_;
+  std::size_t firstRecord = at;
+  range_ = SeqRange();
+  if (version_ != 1 && readLine(at, line_) == Line::kRead &&
+      baseline_file::parseRangeLine(line_, range_)) {
+    firstRecord = at;
+  }
+  at = firstRecord;
   const std::size_t size = file_->size();
   unsigned long long record = 0;
   unsigned long long lastOrdinal = 0;
+  baseline_file::RecordHeader header;
   std::string reason;
   for (;;) {
     const unsigned long long number = record + 1;
-    const Line line = readLine(line_);
+    const Line line = readLine(at, line_);
     if (line == Line::kTooLong) {
       damaged(number, "a line of " +
                           std::to_string(baseline_file::kLongestLine) +
@@ -178,13 +200,13 @@ bool BaselineReader::check(std::string& problem) {
                             " records where the file holds " +
                             std::to_string(record));
       }
-      if (at_ != size) damaged(number, "more follows the end line");
+      if (at != size) damaged(number, "more follows the end line");
       break;
     }
-    if (!baseline_file::parseHeader(line_, header_, reason)) {
+    if (!baseline_file::parseHeader(line_, version_, header, reason)) {
       damaged(number, reason);
     }
-    const AnswerKey& key = header_.key;
+    const AnswerKey& key = header.key;
     if (key.isTransaction) {
       // Pairing relies on ordinals that rise, as a run makes them.
       if (key.ordinal <= lastOrdinal) {
@@ -194,58 +216,118 @@ bool BaselineReader::check(std::string& problem) {
       }
       lastOrdinal = key.ordinal;
     }
-    if (header_.bodySize > size - at_) {
+    if (header.bodySize > size - at) {
       damaged(number, "cut short inside a body of " +
-                          std::to_string(header_.bodySize) + " bytes");
+                          std::to_string(header.bodySize) + " bytes");
     }
-    at_ += static_cast<std::size_t>(header_.bodySize);
-    if (at_ == size) {
+    at += static_cast<std::size_t>(header.bodySize);
+    if (at == size) {
       damaged(number, "cut short before the line end after the body");
     }
-    if (available() == 0) load(at_);
-    if (available() == 0 || window_[at_ - windowAt_] != '\n') {
-      damaged(number, "no line end after the body of " +
-                          std::to_string(header_.bodySize) + " bytes");
-    }
-    ++at_;
+    checkLineEnd(at, static_cast<std::size_t>(header.bodySize), number);
+    ++at;
     record = number;
   }
   records_ = record;
-  at_ = firstRecord;
-  windowSize_ = 0;  // pairing reads the file afresh
+  aheadAt_ = firstRecord;
+  // Pairing reads the file afresh.
+  headers_.size = bodies_.size = 0;
   return true;
 }
 
-bool BaselineReader::find(const AnswerKey& key, BaselineRecord& record,
-                          std::size_t most) {
-  const std::size_t startAt = at_;
-  const unsigned long long startIndex = index_;
+std::string BaselineReader::keyText(const AnswerKey& key) {
+  if (key.isTransaction) return "t" + std::to_string(key.seq);
+  return key.type + ' ' + key.action;
+}
+
+bool BaselineReader::fill(std::size_t wanted) {
   try {
-    std::string reason;
-    while (index_ < records_) {
-      if (readLine(line_) != Line::kRead ||
-          !baseline_file::parseHeader(line_, header_, reason)) {
-        damaged(index_ + 1,
+    while (ahead_.size() < wanted && read_ < records_) {
+      const unsigned long long number = read_ + 1;
+      Entry entry;
+      std::string reason;
+      if (readLine(aheadAt_, line_) != Line::kRead ||
+          !baseline_file::parseHeader(line_, version_, entry.header, reason)) {
+        damaged(number,
                 reason.empty() ? "it changed since it was checked" : reason);
       }
-      if (baseline_file::sameKey(header_.key, key)) {
-        readBody(static_cast<std::size_t>(header_.bodySize), record.body, most);
-        record.header = header_;
-        ++index_;
-        ++paired_;
-        return true;
-      }
-      if (key.isTransaction && header_.key.isTransaction &&
-          header_.key.ordinal > key.ordinal) {
-        break;
-      }
-      at_ += static_cast<std::size_t>(header_.bodySize) + 1;
-      ++index_;
+      entry.bodyAt = aheadAt_;
+      aheadAt_ += static_cast<std::size_t>(entry.header.bodySize) + 1;
+      byPrint_[entry.header.fingerprint].push_back(read_);
+      byKey_[keyText(entry.header.key)].push_back(read_);
+      ahead_.push_back(std::move(entry));
+      ++read_;
     }
   } catch (TOVException* failure) {
     throw new TOVException(inBaselineWords(failure, path_));
   }
-  at_ = startAt;
-  index_ = startIndex;
-  return false;
+  return ahead_.size() >= wanted;
+}
+
+void BaselineReader::dropFront() {
+  const Entry& entry = ahead_.front();
+  const auto forget = [&](auto& index, const std::string& key) {
+    auto found = index.find(key);
+    if (found == index.end()) return;
+    found->second.pop_front();
+    if (found->second.empty()) index.erase(found);
+  };
+  forget(byPrint_, entry.header.fingerprint);
+  forget(byKey_, keyText(entry.header.key));
+  ahead_.pop_front();
+  ++front_;
+}
+
+const baseline_file::RecordHeader* BaselineReader::ahead(std::size_t i) {
+  if (i >= kWindow || !fill(i + 1)) return nullptr;
+  return &ahead_[i].header;
+}
+
+bool BaselineReader::pastWindow() {
+  fill(kWindow);
+  return read_ < records_;
+}
+
+std::size_t BaselineReader::findFingerprint(const std::string& fingerprint) {
+  fill(kWindow);
+  const auto found = byPrint_.find(fingerprint);
+  if (found == byPrint_.end()) return kNone;
+  return static_cast<std::size_t>(found->second.front() - front_);
+}
+
+std::size_t BaselineReader::findKey(const AnswerKey& key) {
+  fill(kWindow);
+  const auto found = byKey_.find(keyText(key));
+  if (found == byKey_.end()) return kNone;
+  return static_cast<std::size_t>(found->second.front() - front_);
+}
+
+void BaselineReader::take(
+    std::size_t i, BaselineRecord& record, std::size_t most,
+    const std::function<void(const baseline_file::RecordHeader&)>& passed) {
+  fill(i + 1);
+  for (std::size_t k = 0; k < i; ++k) {
+    passed(ahead_.front().header);
+    dropFront();
+  }
+  const Entry& entry = ahead_.front();
+  const unsigned long long number = front_ + 1;
+  try {
+    readBody(entry.bodyAt, static_cast<std::size_t>(entry.header.bodySize),
+             record.body, most, number);
+  } catch (TOVException* failure) {
+    throw new TOVException(inBaselineWords(failure, path_));
+  }
+  record.header = entry.header;
+  record.partial = record.body.size() < entry.header.bodySize;
+  ++paired_;
+  dropFront();
+}
+
+void BaselineReader::passRest(
+    const std::function<void(const baseline_file::RecordHeader&)>& passed) {
+  while (fill(1)) {
+    passed(ahead_.front().header);
+    dropFront();
+  }
 }

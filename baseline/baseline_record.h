@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // Which request an answer belongs to.
 struct AnswerKey {
@@ -15,16 +16,35 @@ struct AnswerKey {
   std::string action;
 };
 
-// A baseline file: the line `KesMDProviderClient baseline 1`, then per
+// The sequence numbers a run replays, as -b and -e give them: `last` -1 is
+// no upper bound.
+struct SeqRange {
+  std::int32_t first = 0;
+  std::int32_t last = -1;
+  bool holds(std::int32_t seq) const {
+    return seq >= first && (seq <= last || last == -1);
+  }
+  bool whole() const { return first == 0 && last == -1; }
+};
+
+// A baseline file: the line `KesMDProviderClient baseline 2`; a line
+// `range <first> <last>` when a run given -b or -e recorded it; then per
 // answer a header line
-//   record <key> request <fingerprint> status <status> body <size>
+//   record <key> request <fingerprint> status <status> media <type>
+//   time <ms> hidden <places> body <size>
 // where <key> is `transaction <ordinal> seq <seq>` or `<type> <action>`,
-// followed by exactly <size> bytes of body and one line feed; last the line
+// <type> the media type (`-`: none), <ms> the answer's time (`-`: not
+// known), <places> the byte offsets in the body where `***` stands for the
+// run's password (`-`: none, `*`: too many to list, every one), followed
+// by exactly <size> bytes of body and one line feed; last the line
 // `end <number of records>`, so that a file cut short between two records
-// is known as such.
+// is known as such. Files of version 1 (without media, time and hidden,
+// and another fingerprint) are read too.
 namespace baseline_file {
 
-inline constexpr std::string_view kFirstLine = "KesMDProviderClient baseline 1";
+inline constexpr std::string_view kFirstLine = "KesMDProviderClient baseline 2";
+inline constexpr std::string_view kFirstLineVersion1 =
+    "KesMDProviderClient baseline 1";
 inline constexpr std::string_view kFirstLineStem =
     "KesMDProviderClient baseline ";
 // No header of a request this client sends comes near it.
@@ -34,6 +54,10 @@ struct RecordHeader {
   AnswerKey key;
   std::string fingerprint;
   long status = 0;
+  std::string mediaType;   // empty: none
+  long milliseconds = -1;  // -1: not known
+  std::vector<std::size_t> hiddenAt;
+  bool hiddenEverywhere = false;
   unsigned long long bodySize = 0;
 };
 
@@ -41,18 +65,28 @@ struct RecordHeader {
 // other request by its type and action.
 bool sameKey(const AnswerKey& one, const AnswerKey& other);
 
-// "transaction 17 (seq 17)" or "project open", as messages name a request.
+// As the report names a request's testcase: "transaction 17" (its seq), or
+// "project open".
+std::string testcaseName(const AnswerKey& key);
+// As messages name a request: its testcase's name, and a transaction's
+// place in the log where that is another number than its seq
+// ("transaction 11 (the 12th in the log)").
 std::string requestName(const AnswerKey& key);
 
-// Appends the header line and its line end. False with `reason` when the
-// type or action is empty or holds a space or a control character.
-bool appendHeader(std::string& out, const AnswerKey& key,
-                  std::string_view fingerprint, long status,
-                  std::size_t bodySize, std::string& reason);
+// Appends the header line and its line end (of the current version). False
+// with `reason` when the type or action is empty or holds a space or a
+// control character.
+bool appendHeader(std::string& out, const RecordHeader& header,
+                  std::string& reason);
 
-// Reads a header line without its line end; false with `reason`.
-bool parseHeader(std::string_view line, RecordHeader& header,
+// Reads a header line of that version without its line end; false with
+// `reason`.
+bool parseHeader(std::string_view line, int version, RecordHeader& header,
                  std::string& reason);
+
+// The range line, and reading it; false when it is none.
+std::string rangeLine(const SeqRange& range);
+bool parseRangeLine(std::string_view line, SeqRange& range);
 
 // Reads the last line's count; false when it is no end line.
 bool parseEndLine(std::string_view line, unsigned long long& records);

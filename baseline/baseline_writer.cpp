@@ -2,7 +2,8 @@
 
 #include "platform/core/tov_exception.h"
 
-bool BaselineWriter::open(const std::string& path, std::string& reason) {
+bool BaselineWriter::open(const std::string& path, std::string& reason,
+                          const SeqRange& range) {
   if (!file_.open(path, reason)) return false;
   path_ = path;
   records_ = 0;
@@ -11,6 +12,7 @@ bool BaselineWriter::open(const std::string& path, std::string& reason) {
   buffer_.reserve(kBufferSize);
   buffer_.append(baseline_file::kFirstLine);
   buffer_ += '\n';
+  if (!range.whole()) buffer_ += baseline_file::rangeLine(range) + '\n';
   return true;
 }
 
@@ -27,14 +29,13 @@ void BaselineWriter::fail(const std::string& reason) {
                          "\": " + reason);
 }
 
-void BaselineWriter::add(const AnswerKey& key, std::string_view fingerprint,
-                         long status, std::string_view body) {
+void BaselineWriter::add(const baseline_file::RecordHeader& header,
+                         std::string_view body) {
   std::string reason;
   if (!failure_.empty()) fail(failure_);
-  if (!baseline_file::appendHeader(buffer_, key, fingerprint, status,
-                                   body.size(), reason)) {
-    fail(reason);
-  }
+  baseline_file::RecordHeader sized = header;
+  sized.bodySize = body.size();
+  if (!baseline_file::appendHeader(buffer_, sized, reason)) fail(reason);
   // A body that does not fit goes straight to the file.
   if (buffer_.size() + body.size() + 1 > kBufferSize) {
     if (!flush(reason)) fail(reason);

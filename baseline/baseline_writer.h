@@ -12,15 +12,17 @@
 // run that fails or is killed leaves an earlier file as it was.
 class BaselineWriter {
  public:
-  // False with `reason` when the file cannot be created.
-  bool open(const std::string& path, std::string& reason);
+  // False with `reason` when the file cannot be created. A recording of a
+  // run given -b or -e says which range it holds.
+  bool open(const std::string& path, std::string& reason,
+            const SeqRange& range = SeqRange());
   bool isOpen() const { return file_.isOpen(); }
   const std::string& path() const { return path_; }
 
-  // One answer, its body exactly as given. Throws a TOVException naming
-  // the file when it cannot be written.
-  void add(const AnswerKey& key, std::string_view fingerprint, long status,
-           std::string_view body);
+  // One answer, its body exactly as given (the header's size is the
+  // body's). Throws a TOVException naming the file when it cannot be
+  // written.
+  void add(const baseline_file::RecordHeader& header, std::string_view body);
   // Writes the end line and puts the file in place; false with `reason`.
   bool commit(std::string& reason);
 

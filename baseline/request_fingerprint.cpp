@@ -1,6 +1,12 @@
 #include "baseline/request_fingerprint.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <tuple>
+#include <vector>
+
+#include "baseline/answer_evaluation.h"
+#include "platform/xml/xml_normal_form.h"
 
 namespace {
 
@@ -18,22 +24,101 @@ class Fnv1a {
   std::uint64_t hash_ = 0xcbf29ce484222325ULL;
 };
 
-}  // namespace
+constexpr std::string_view kEnd("", 1);
 
-std::string requestFingerprint(std::string_view type, std::string_view action,
-                               std::string_view payload) {
+Fnv1a begun(std::string_view type, std::string_view action) {
   // XML names hold no NUL, so the parts cannot run into each other.
   Fnv1a hash;
   hash.add(type);
-  hash.add(std::string_view("", 1));
+  hash.add(kEnd);
   hash.add(action);
-  hash.add(std::string_view("", 1));
-  hash.add(payload);
+  hash.add(kEnd);
+  return hash;
+}
+
+std::string digitsOf(const Fnv1a& hash) {
   static const char kHex[] = "0123456789abcdef";
   std::string digits(16, '0');
   std::uint64_t value = hash.value();
   for (std::size_t i = 16; i-- > 0; value >>= 4) digits[i] = kHex[value & 0xF];
   return digits;
+}
+
+// The envelope's children in their normal form, each name by its URI and
+// local name, attributes in the order of those, every node closed.
+void addPayload(const platform::XmlNormalForm& form,
+                const platform::XmlNameTable& names, Fnv1a& hash) {
+  using platform::XmlNormalForm;
+  if (form.nodes.size() < 2) return;
+  std::vector<std::uint32_t> open;
+  const std::uint32_t end = form.nodes[1].end;
+  std::vector<const XmlNormalForm::Attribute*> attributes;
+  const auto addName = [&](std::uint32_t name) {
+    hash.add(names.uri(name));
+    hash.add(kEnd);
+    hash.add(names.local(name));
+    hash.add(kEnd);
+  };
+  for (std::uint32_t i = 2; i < end; ++i) {
+    while (!open.empty() && open.back() <= i) {
+      hash.add("Z");
+      open.pop_back();
+    }
+    const XmlNormalForm::Node& node = form.nodes[i];
+    if (node.kind == XmlNormalForm::Kind::kText) {
+      hash.add("T");
+      hash.add(form.value(node));
+      hash.add(kEnd);
+      continue;
+    }
+    hash.add("E");
+    addName(node.name);
+    attributes.clear();
+    for (std::uint32_t a = node.attributes; a < node.attributesEnd; ++a) {
+      attributes.push_back(&form.attributes[a]);
+    }
+    std::sort(attributes.begin(), attributes.end(),
+              [&](const XmlNormalForm::Attribute* x,
+                  const XmlNormalForm::Attribute* y) {
+                return std::tie(names.uri(x->name), names.local(x->name)) <
+                       std::tie(names.uri(y->name), names.local(y->name));
+              });
+    for (const XmlNormalForm::Attribute* attribute : attributes) {
+      hash.add("A");
+      addName(attribute->name);
+      hash.add(form.value(*attribute));
+      hash.add(kEnd);
+    }
+    open.push_back(node.end);
+  }
+  for (; !open.empty(); open.pop_back()) hash.add("Z");
+}
+
+}  // namespace
+
+std::string requestFingerprint(std::string_view type, std::string_view action,
+                               std::string_view envelope) {
+  if (!envelope.empty() && envelope.back() == '\0') envelope.remove_suffix(1);
+  Fnv1a hash = begun(type, action);
+  platform::XmlNameTable names;
+  platform::XmlNormalForm form;
+  platform::XmlNormalFormFault fault;
+  if (!platform::buildXmlNormalForm(envelope, names, form, fault)) {
+    // No envelope this client built: its text is all there is.
+    hash.add(envelope);
+    return digitsOf(hash);
+  }
+  dropLayout(form, names);
+  addPayload(form, names, hash);
+  return digitsOf(hash);
+}
+
+std::string legacyRequestFingerprint(std::string_view type,
+                                     std::string_view action,
+                                     std::string_view envelope) {
+  Fnv1a hash = begun(type, action);
+  hash.add(envelopePayload(envelope));
+  return digitsOf(hash);
 }
 
 std::string_view envelopePayload(std::string_view request) {

@@ -3,11 +3,21 @@
 #include <string>
 #include <string_view>
 
-// 16 lowercase hex digits of a 64-bit hash of a request's type, action and
-// serialized payload, the same on every platform and build. The project
-// name is left out, so that one baseline serves runs under other names.
+// 16 lowercase hex digits of a 64-bit hash of a request: its type, action
+// and payload in their normal form (names by namespace and local name,
+// attributes as a set, layout left out), so that a log laid out anew, its
+// attributes in another order or quoted otherwise, gives the same. The
+// same on every platform and build. The project name is left out, so that
+// one baseline serves runs under other names. `envelope` is the request
+// as serialized.
 std::string requestFingerprint(std::string_view type, std::string_view action,
-                               std::string_view payload);
+                               std::string_view envelope);
+
+// The fingerprint that baselines of version 1 hold: over the payload's
+// text exactly as serialized.
+std::string legacyRequestFingerprint(std::string_view type,
+                                     std::string_view action,
+                                     std::string_view envelope);
 
 // The payload of a serialized envelope: what lies between
 // `<mdprovider ...>` and `</mdprovider>`, empty for `<mdprovider .../>`.

@@ -36,12 +36,14 @@ bool MDProviderClient::initialize() {
     }
   }
   secrets.add(password.str());
-  judge.hideSecretsWith([this](std::string& text) {
-    if (secrets.appearsIn(text)) text = secrets.hidden(text);
-  });
+  judge.hideSecretsWith(
+      [this](std::string_view text, std::vector<std::size_t>& at) {
+        return secrets.appearsIn(text) ? secrets.hidden(text, &at)
+                                       : std::string(text);
+      });
   if (!delivery.configure({userName.str(), password.str(), authNamespace.str()},
                           secrets, problem) ||
-      !judge.configure(delivery.isOn(), problem)) {
+      !judge.configure(delivery.isOn(), SeqRange{firstSeq, lastSeq}, problem)) {
     std::cerr << problem << std::endl;
     return false;
   }
@@ -62,6 +64,9 @@ bool MDProviderClient::openReport() {
   header.address = delivery.address();
   header.timestamp = startedTimestamp;
   header.hostname = platform::hostName();
+  header.baseline = judge.baselinePath();
+  header.rules = judge.rulesPath();
+  header.recording = judge.recordPath();
   std::string reason;
   if (!report.open(path, header, secrets, reason)) {
     std::cerr << "Cannot write the report \"" << path << "\": " << reason

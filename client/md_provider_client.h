@@ -53,8 +53,13 @@ class MDProviderClient {
   std::int32_t getLastSeq() const { return lastSeq; }
   bool isCreateProject() const { return createProject; }
   const ProviderDelivery& getDelivery() const { return delivery; }
-  // Answers that differ from the baseline.
-  long differences() const { return judge.differing(); }
+  // Answers that differ from the baseline, and records the log lost.
+  unsigned long long differences() const {
+    return static_cast<unsigned long long>(judge.differing()) + judge.removed();
+  }
+  // The end of a run that reached its end: baseline records no request
+  // paired with were removed from the log.
+  void finishComparison();
 
   // Writes the text and a line end to standard output, and flushes it.
   void printMessage(const char* text);
@@ -81,6 +86,12 @@ class MDProviderClient {
  private:
   // The next request replays a transaction.
   void nextIsTransaction(unsigned long long ordinal, std::int32_t seq);
+  // A difference from the baseline: on standard error (the first
+  // kDifferencesShown) and in the report, as the open request's failure or
+  // as a testcase of its own.
+  void tellDifference(const Verdict& verdict, bool ofNoRequest);
+  // What the end of a comparing run says after its summary.
+  void tellComparisonEnd();
 
   bool projectRequest(long actionId);
   bool openReport();
@@ -115,6 +126,8 @@ class MDProviderClient {
   // The last request that was answered (or, without delivery, built).
   AnswerKey lastAnswered;
   bool answeredAny = false;
+  static constexpr unsigned long kDifferencesShown = 50;
+  unsigned long differencesTold = 0;
   // Whether the log's sequence numbers rise, so that -b can resume it.
   bool seqsRise = false;
   std::chrono::steady_clock::time_point startedAt;

@@ -5,7 +5,6 @@
 #include <ostream>
 #include <utility>
 
-#include "baseline/request_fingerprint.h"
 #include "client/md_provider_client.h"
 #include "client/request_buffer.h"
 #include "platform/core/tov_exception.h"
@@ -66,23 +65,42 @@ bool MDProviderClient::processRequest(const I18NString& type,
   const bool accepted = delivery.deliver(
       type.c_str(), action.c_str(), buffer.data(), buffer.size() - 1, envelope);
   const platform::HttpAnswer& answer = delivery.lastAnswer();
-  const Judgement judgement =
-      judge.judge(name, envelopePayload({buffer.data(), buffer.size() - 1}),
-                  answer.status, answer.body);
+  Answered answered;
+  answered.key = name;
+  answered.request = {buffer.data(), buffer.size() - 1};
+  answered.status = answer.status;
+  answered.mediaType = answer.mediaType;
+  answered.milliseconds = delivery.lastMilliseconds();
+  answered.body = answer.body;
+  answered.hiddenAt = &delivery.lastHiddenAt();
+  Judgement judgement = judge.judge(answered);
   lastAnswered = std::move(name);
   answeredAny = true;
+  if (judgement.removed) tellDifference(*judgement.removed, true);
   // A difference is no rejection: the run goes on, and its first
   // difference says more than the status.
-  if (judgement.differs) {
-    // It shows the answers' text as it is meant, references resolved.
-    std::cerr << secrets.hidden(judgement.line) << std::endl;
-    runRecord.fail(judgement.message, judgement.details);
+  if (judgement.request) {
+    tellDifference(*judgement.request, false);
   } else if (!accepted) {
     runRecord.fail(answer.status, answer.body, delivery.lastRejection());
   } else {
     runRecord.pass();
   }
   return accepted;
+}
+
+void MDProviderClient::tellDifference(const Verdict& verdict,
+                                      bool ofNoRequest) {
+  // Past the first few, the report and the digest at the end tell them.
+  if (++differencesTold <= kDifferencesShown) {
+    // It shows the answers' text as it is meant, references resolved.
+    std::cerr << secrets.hidden(verdict.line) << std::endl;
+  }
+  if (ofNoRequest) {
+    runRecord.addFailure(verdict.testcase, verdict.message, verdict.details);
+  } else {
+    runRecord.fail(verdict.message, verdict.details);
+  }
 }
 
 bool MDProviderClient::processNodeRequest(const I18NString& type,

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <ctime>
 #include <iostream>
+#include <optional>
 
 #include "client/md_provider_client.h"
 #include "connection/junit_report.h"
@@ -59,6 +60,30 @@ void MDProviderClient::noteInterruption() {
   runRecord.endWithError(line);
 }
 
+void MDProviderClient::finishComparison() {
+  const std::optional<Verdict> removed = judge.finish();
+  if (removed) tellDifference(*removed, true);
+}
+
+void MDProviderClient::tellComparisonEnd() {
+  if (differencesTold > kDifferencesShown) {
+    std::cerr << differencesTold - kDifferencesShown
+              << " more differences from the baseline than the "
+              << kDifferencesShown
+              << " shown: the report holds each, the digest below each kind"
+              << std::endl;
+  }
+  std::string digest;
+  for (const std::string& line : judge.digest()) {
+    std::cerr << secrets.hidden(line) << std::endl;
+    digest += line + '\n';
+  }
+  if (!digest.empty()) report.setRunOutput(digest);
+  for (const std::string& line : judge.unmatchedRules()) {
+    std::cerr << secrets.hidden(line) << std::endl;
+  }
+}
+
 bool MDProviderClient::finishRun(bool reachedEnd) {
   const double seconds = std::chrono::duration<double>(
                              std::chrono::steady_clock::now() - startedAt)
@@ -77,8 +102,12 @@ bool MDProviderClient::finishRun(bool reachedEnd) {
       std::cerr << "; compared with the baseline: " << judge.compared()
                 << " answers, " << judge.differing() << " differing, "
                 << judge.unreached() << " baseline records not reached";
+      if (judge.removed() > 0) {
+        std::cerr << ", " << judge.removed() << " removed from the log";
+      }
     }
     std::cerr << std::endl;
+    if (judge.comparing()) tellComparisonEnd();
   }
   bool finished = true;
   std::string reason;
@@ -92,6 +121,13 @@ bool MDProviderClient::finishRun(bool reachedEnd) {
     } else if (!judge.commit(reason)) {
       std::cerr << reason << std::endl;
       finished = false;
+    } else if (const SeqRange* range = judge.recordedRange()) {
+      std::cerr << "The recording \"" << judge.recordPath()
+                << "\" holds only the transactions of -b" << range->first;
+      if (range->last != -1) std::cerr << " -e" << range->last;
+      std::cerr << ": mdprovider_baseline accept merges it into a baseline "
+                   "of the whole log"
+                << std::endl;
     }
   }
   if (!report.isOpen()) return finished;

@@ -40,6 +40,11 @@ bool JUnitReport::open(const std::string& path, const ReportHeader& header,
   writeProperty(out, "script", header.script);
   writeProperty(out, "delivery", header.delivering ? "on" : "off");
   writeProperty(out, "address", header.address);
+  if (!header.baseline.empty()) writeProperty(out, "baseline", header.baseline);
+  if (!header.rules.empty()) writeProperty(out, "rules", header.rules);
+  if (!header.recording.empty()) {
+    writeProperty(out, "recording", header.recording);
+  }
   out.raw("    </properties>\n");
   write();
   reason = writeError_;
@@ -102,12 +107,18 @@ void JUnitReport::fillCounts(unsigned long long at, std::size_t room,
 }
 
 bool JUnitReport::commit(double seconds, std::string& reason) {
-  if (hasRunError_) {
+  if (hasRunError_ || !runOutput_.empty()) {
     ++tests_;
-    ++errors_;
     text_.text() += caseHead_;
-    text_.raw("run\" time=\"0.000000\"><error message=\"");
-    text_.escaped(runError_).raw("\"/></testcase>\n");
+    text_.raw("run\" time=\"0.000000\">");
+    if (hasRunError_) {
+      ++errors_;
+      text_.raw("<error message=\"").escaped(runError_).raw("\"/>");
+    }
+    if (!runOutput_.empty()) {
+      text_.raw("<system-out>").escapedText(runOutput_).raw("</system-out>");
+    }
+    text_.raw("</testcase>\n");
   }
   text_.raw("  </testsuite>\n</testsuites>\n");
   write();

@@ -17,6 +17,10 @@ struct ReportHeader {
   std::string address;    // without credentials
   std::string timestamp;  // ISO 8601, UTC
   std::string hostname;
+  // The baseline's files, when the run records or compares answers.
+  std::string baseline;
+  std::string rules;
+  std::string recording;
 };
 
 // One request of the run as the report shows it.
@@ -49,6 +53,9 @@ class JUnitReport {
   void add(const TestCase& testcase);
   // A failure outside any request.
   void addRunError(const std::string& message);
+  // What the run said of itself as a whole (the digest of its
+  // differences): the `run` testcase's system-out.
+  void setRunOutput(const std::string& text) { runOutput_ = text; }
   // False with the reason of the first write that failed.
   bool commit(double seconds, std::string& reason);
 
@@ -63,6 +70,7 @@ class JUnitReport {
   unsigned long long suitesCounts_ = 0;  // where the room for counts begins
   unsigned long long suiteCounts_ = 0;
   std::string runError_;
+  std::string runOutput_;
   bool hasRunError_ = false;
   long tests_ = 0;
   long failures_ = 0;

@@ -1,6 +1,7 @@
 #include "connection/provider_delivery.h"
 
 #include <cctype>
+#include <chrono>
 #include <iostream>
 #include <memory>
 
@@ -107,8 +108,13 @@ bool ProviderDelivery::signOnWithKerberos(const platform::HttpSettings& http,
 bool ProviderDelivery::deliver(const char* type, const char* action,
                                const char* text, std::size_t size,
                                TOVIDOM_Node& request) {
+  const auto started = std::chrono::steady_clock::now();
   try {
     lastAnswer_ = http_->post(text, size);
+    lastMilliseconds_ =
+        static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                              std::chrono::steady_clock::now() - started)
+                              .count());
   } catch (TOVException* failure) {
     const std::unique_ptr<TOVException> owned(failure);
     throw new TOVException("Failed to deliver the request to " + address_ +
@@ -122,8 +128,9 @@ bool ProviderDelivery::deliver(const char* type, const char* action,
                            "run hold");
   }
   // An answer may echo a secret: nothing the run writes shows it.
+  lastHiddenAt_.clear();
   if (secrets_->appearsIn(lastAnswer_.body)) {
-    lastAnswer_.body = secrets_->hidden(lastAnswer_.body);
+    lastAnswer_.body = secrets_->hidden(lastAnswer_.body, &lastHiddenAt_);
   }
   keepAnswer(request);
   const long status = lastAnswer_.status;

@@ -4,6 +4,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/http/http_client.h"
 #include "platform/http/kerberos_login.h"
@@ -57,6 +58,10 @@ class ProviderDelivery {
   long rejected() const { return rejected_; }
   // The answer to the last request that got one, the secrets hidden.
   const platform::HttpAnswer& lastAnswer() const { return lastAnswer_; }
+  // Where its body holds "***" for a secret it held.
+  const std::vector<std::size_t>& lastHiddenAt() const { return lastHiddenAt_; }
+  // How long it took, from the send to the whole answer.
+  long lastMilliseconds() const { return lastMilliseconds_; }
   // Why the last rejection came, when more than its status tells it.
   const char* lastRejection() const;
 
@@ -78,4 +83,6 @@ class ProviderDelivery {
   long accepted_ = 0;
   long rejected_ = 0;
   platform::HttpAnswer lastAnswer_;
+  std::vector<std::size_t> lastHiddenAt_;
+  long lastMilliseconds_ = -1;
 };

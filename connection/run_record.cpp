@@ -53,6 +53,17 @@ void RunRecord::fail(const std::string& message, const std::string& text) {
   close(TestCase::Outcome::kFailed, message.c_str(), &text);
 }
 
+void RunRecord::addFailure(const std::string& name, const std::string& message,
+                           const std::string& text) {
+  if (report_ == nullptr) return;
+  TestCase testcase;
+  testcase.name = &name;
+  testcase.outcome = TestCase::Outcome::kFailed;
+  testcase.message = message.c_str();
+  testcase.answer = &text;
+  report_->add(testcase);
+}
+
 void RunRecord::endWithError(const std::string& message) {
   if (report_ == nullptr) return;
   nextIsTransaction_ = false;

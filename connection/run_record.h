@@ -34,6 +34,10 @@ class RunRecord {
   void fail(long status, const std::string& answer, const char* why = "");
   // A failure told by its message and a text of its own.
   void fail(const std::string& message, const std::string& text);
+  // A failure of no request of the run, in a testcase of its own: records
+  // of a baseline that the log lost.
+  void addFailure(const std::string& name, const std::string& message,
+                  const std::string& text);
   // A failure that ended the run: the error of the open request, or of a
   // `run` testcase of its own when no request was open.
   void endWithError(const std::string& message);

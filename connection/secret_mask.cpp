@@ -79,12 +79,13 @@ bool SecretMask::appearsIn(std::string_view text) const {
   return next(text, 0, size) != std::string_view::npos;
 }
 
-std::string SecretMask::hidden(std::string_view text) const {
-  return hiddenHead(text, std::string::npos);
+std::string SecretMask::hidden(std::string_view text,
+                               std::vector<std::size_t>* at) const {
+  return hiddenHead(text, std::string::npos, at);
 }
 
-std::string SecretMask::hiddenHead(std::string_view text,
-                                   std::size_t most) const {
+std::string SecretMask::hiddenHead(std::string_view text, std::size_t most,
+                                   std::vector<std::size_t>* hiddenAt) const {
   std::string shown;
   std::size_t from = 0;
   while (shown.size() < most) {
@@ -99,6 +100,9 @@ std::string SecretMask::hiddenHead(std::string_view text,
     }
     shown.append(plain);
     if (at == std::string_view::npos) break;
+    if (hiddenAt != nullptr && shown.size() + kShown.size() <= most) {
+      hiddenAt->push_back(shown.size());
+    }
     shown.append(
         kShown.substr(0, std::min(kShown.size(), most - shown.size())));
     from = at + size;

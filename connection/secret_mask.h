@@ -21,11 +21,14 @@ class SecretMask {
   void add(const std::string& secret);
 
   bool appearsIn(std::string_view text) const;
-  // `text` with every secret replaced by "***".
-  std::string hidden(std::string_view text) const;
+  // `text` with every secret replaced by "***"; with `at`, where each
+  // "***" stands in what is given back.
+  std::string hidden(std::string_view text,
+                     std::vector<std::size_t>* at = nullptr) const;
   // The same, cut to at most `most` bytes: the secrets are hidden before the
   // cut, so that none shows in part.
-  std::string hiddenHead(std::string_view text, std::size_t most) const;
+  std::string hiddenHead(std::string_view text, std::size_t most,
+                         std::vector<std::size_t>* at = nullptr) const;
 
  private:
   void keep(const std::string& secret);

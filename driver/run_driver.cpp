@@ -53,6 +53,7 @@ int runReported(MDProviderClient& client, bool& reachedEnd) {
     // would have stopped before another.
     platform::throwIfInterrupted();
     reachedEnd = true;
+    client.finishComparison();
     // A CI job must not read success when the provider refused work, or
     // answered otherwise than the baseline.
     return client.getDelivery().rejected() > 0 || client.differences() > 0 ? 1

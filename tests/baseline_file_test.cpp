@@ -7,6 +7,7 @@
 
 #include "baseline/baseline_reader.h"
 #include "baseline/baseline_writer.h"
+#include "baseline/record_pairing.h"
 #include "tests/test_support.h"
 
 namespace {
@@ -33,17 +34,35 @@ AnswerKey request(const char* type, const char* action) {
   return key;
 }
 
+// A fingerprint of its own for each request of a test.
+std::string printOf(const AnswerKey& key) {
+  std::string print =
+      key.isTransaction ? "t" + std::to_string(key.seq) : key.type + key.action;
+  std::string hex;
+  for (const char c : print) {
+    hex += "0123456789abcdef"[(static_cast<unsigned char>(c) >> 4) & 0xF];
+    hex += "0123456789abcdef"[c & 0xF];
+  }
+  return (hex + std::string(16, '0')).substr(0, 16);
+}
+
 struct Answer {
   AnswerKey key;
   std::string body;
 };
 
-std::string record(const std::string& path, const std::vector<Answer>& run) {
+std::string record(const std::string& path, const std::vector<Answer>& run,
+                   const SeqRange& range = SeqRange()) {
   BaselineWriter writer;
   std::string reason;
-  EXPECT_TRUE(writer.open(path, reason)) << reason;
-  for (const Answer& answer : run)
-    writer.add(answer.key, kPrint, 200, answer.body);
+  EXPECT_TRUE(writer.open(path, reason, range)) << reason;
+  for (const Answer& answer : run) {
+    baseline_file::RecordHeader header;
+    header.key = answer.key;
+    header.fingerprint = kPrint;
+    header.status = 200;
+    writer.add(header, answer.body);
+  }
   EXPECT_TRUE(writer.commit(reason)) << reason;
   return path;
 }
@@ -55,7 +74,7 @@ std::string openProblem(const std::string& path) {
   return problem;
 }
 
-TEST(BaselineFileTest, BodiesComeBackExactlyWhateverTheyHold) {
+TEST(BaselineFileTest, BodiesAndHeadersComeBackExactlyWhateverTheyHold) {
   const std::vector<std::string> bodies = {
       "",
       std::string("a\0b", 3),
@@ -66,20 +85,35 @@ TEST(BaselineFileTest, BodiesComeBackExactlyWhateverTheyHold) {
       std::string(200000, 'q') + "\n",
   };
   TempDir dir;
-  std::vector<Answer> run;
-  for (std::size_t i = 0; i < bodies.size(); ++i) {
-    run.push_back(
-        {transaction(i + 1, static_cast<std::int32_t>(i) - 1), bodies[i]});
+  const std::string path = dir.path() + "/run.baseline";
+  {
+    BaselineWriter writer;
+    std::string reason;
+    ASSERT_TRUE(writer.open(path, reason, SeqRange{-1, 9})) << reason;
+    for (std::size_t i = 0; i < bodies.size(); ++i) {
+      baseline_file::RecordHeader header;
+      header.key = transaction(i + 1, static_cast<std::int32_t>(i) - 1);
+      header.fingerprint = kPrint;
+      header.status = 200 + static_cast<long>(i);
+      header.mediaType = i == 1 ? "application/xml" : "";
+      header.milliseconds = i == 1 ? 12 : -1;
+      if (i == 2) header.hiddenAt = {0, 7};
+      if (i == 3) header.hiddenEverywhere = true;
+      writer.add(header, bodies[i]);
+    }
+    ASSERT_TRUE(writer.commit(reason)) << reason;
   }
-  const std::string path = record(dir.path() + "/run.baseline", run);
   const std::string text = readFile(path);
   const std::string head =
-      "KesMDProviderClient baseline 1\n"
+      "KesMDProviderClient baseline 2\n"
+      "range -1 9\n"
       "record transaction 1 seq -1 request 0123456789abcdef status 200 "
-      "body 0\n\n"
-      "record transaction 2 seq 0 request 0123456789abcdef status 200 "
-      "body 3\na";
-  EXPECT_EQ(text.substr(0, head.size()), head);
+      "media - time - hidden - body 0\n\n"
+      "record transaction 2 seq 0 request 0123456789abcdef status 201 "
+      "media application/xml time 12 hidden - body 3\na\0b\n"
+      "record transaction 3 seq 1 request 0123456789abcdef status 202 "
+      "media - time - hidden 0,7 body 10\n";
+  EXPECT_EQ(text.substr(0, head.size()), std::string(head.data(), head.size()));
   const std::string tail = "q\n\nend 6\n";
   EXPECT_EQ(text.substr(text.size() - tail.size()), tail);
 
@@ -87,45 +121,134 @@ TEST(BaselineFileTest, BodiesComeBackExactlyWhateverTheyHold) {
   std::string problem;
   ASSERT_TRUE(reader.open(path, problem)) << problem;
   EXPECT_EQ(reader.records(), bodies.size());
+  EXPECT_EQ(reader.range().first, -1);
+  EXPECT_EQ(reader.range().last, 9);
   BaselineRecord found;
   for (std::size_t i = 0; i < bodies.size(); ++i) {
-    ASSERT_TRUE(reader.find(run[i].key, found)) << i;
+    reader.take(0, found, std::string::npos,
+                [](const baseline_file::RecordHeader&) { FAIL(); });
     EXPECT_EQ(found.body, bodies[i]) << i;
-    EXPECT_EQ(found.header.status, 200);
-    EXPECT_EQ(found.header.key.seq, run[i].key.seq);
+    EXPECT_EQ(found.header.status, 200 + static_cast<long>(i));
+    EXPECT_EQ(found.header.key.seq, static_cast<std::int32_t>(i) - 1);
   }
-  EXPECT_EQ(reader.unreached(), 0u);
+  EXPECT_EQ(reader.paired(), bodies.size());
+  // What the header said of each.
+  ASSERT_TRUE(reader.open(path, problem)) << problem;
+  EXPECT_EQ(reader.ahead(1)->mediaType, "application/xml");
+  EXPECT_EQ(reader.ahead(1)->milliseconds, 12);
+  EXPECT_EQ(reader.ahead(2)->hiddenAt, (std::vector<std::size_t>{0, 7}));
+  EXPECT_TRUE(reader.ahead(3)->hiddenEverywhere);
+  EXPECT_EQ(reader.ahead(6), nullptr);
+  // A body read in part: its head, and the record still passed whole.
+  reader.take(5, found, 10, [](const baseline_file::RecordHeader&) {});
+  EXPECT_EQ(found.body, std::string(10, 'q'));
+  EXPECT_TRUE(found.partial);
 }
 
-TEST(BaselineFileTest, RequestsPairForwardAndWhatIsPassedIsNotReached) {
+TEST(BaselineFileTest, ABaselineOfTheFirstVersionIsRead) {
   TempDir dir;
-  // A whole run; the later one replays -b5 -e7 of the same log.
-  const std::string path = record(dir.path() + "/whole.baseline",
-                                  {{request("project", "open"), "o"},
-                                   {transaction(1, 1), "1"},
-                                   {transaction(2, 3), "2"},
-                                   {transaction(3, 5), "3"},
-                                   {transaction(4, 7), "4"},
-                                   {transaction(5, 9), "5"},
-                                   {request("project", "endReplay"), "e"},
-                                   {request("project", "close"), "c"}});
+  const std::string path = dir.write(
+      "old.baseline",
+      "KesMDProviderClient baseline 1\n"
+      "record project create request fb6f26ee5f16590a status 200 body 4\n"
+      "<a/>\n"
+      "record transaction 1 seq 1 request c93613e7841a31b1 status 500 body "
+      "0\n\nend 2\n");
   BaselineReader reader;
   std::string problem;
   ASSERT_TRUE(reader.open(path, problem)) << problem;
-  BaselineRecord found;
-  ASSERT_TRUE(reader.find(request("project", "open"), found));
-  EXPECT_FALSE(reader.find(request("project", "create"), found));
-  ASSERT_TRUE(reader.find(transaction(3, 5), found));
-  EXPECT_EQ(found.body, "3");
-  EXPECT_FALSE(reader.find(transaction(2, 3), found));  // behind, never again
-  ASSERT_TRUE(reader.find(transaction(4, 7), found));
-  EXPECT_FALSE(reader.find(transaction(6, 11), found));
-  ASSERT_TRUE(reader.find(request("project", "endReplay"), found));
-  EXPECT_EQ(found.body, "e");
-  EXPECT_EQ(reader.unreached(), 4u);  // transactions 1, 2 and 5, the close
-  ASSERT_TRUE(reader.find(request("project", "close"), found));
-  EXPECT_EQ(reader.unreached(), 3u);
-  EXPECT_EQ(reader.paired(), 5u);
+  EXPECT_EQ(reader.version(), 1);
+  EXPECT_EQ(reader.ahead(0)->fingerprint, "fb6f26ee5f16590a");
+  EXPECT_EQ(reader.ahead(1)->status, 500);
+  EXPECT_EQ(reader.ahead(1)->mediaType, "");
+}
+
+// A run paired with a baseline of one whole log: each case a log edited
+// otherwise, or replayed in part.
+TEST(BaselineFileTest, RequestsPairByAligningFingerprintsAndKeys) {
+  TempDir dir;
+  std::vector<Answer> whole = {{request("project", "create"), "c"}};
+  for (int seq = 1; seq <= 8; ++seq) {
+    whole.push_back({transaction(seq, seq), std::to_string(seq)});
+  }
+  whole.push_back({request("project", "endReplay"), "e"});
+  whole.push_back({request("project", "close"), "z"});
+  const std::string path = dir.path() + "/whole.baseline";
+  {
+    BaselineWriter writer;
+    std::string reason;
+    ASSERT_TRUE(writer.open(path, reason)) << reason;
+    for (const Answer& answer : whole) {
+      baseline_file::RecordHeader header;
+      header.key = answer.key;
+      header.fingerprint = printOf(answer.key);
+      header.status = 200;
+      writer.add(header, answer.body);
+    }
+    ASSERT_TRUE(writer.commit(reason)) << reason;
+  }
+  struct Request {
+    AnswerKey key;
+    std::string print;  // empty: its own
+  };
+  const auto run = [&](std::vector<Request> requests, const SeqRange& range) {
+    BaselineReader reader;
+    std::string problem;
+    EXPECT_TRUE(reader.open(path, problem)) << problem;
+    RecordPairing pairing(reader, range);
+    std::string told;
+    BaselineRecord found;
+    for (const Request& each : requests) {
+      const Pairing paired = pairing.pair(
+          each.key, each.print.empty() ? printOf(each.key) : each.print, found,
+          1 << 20);
+      if (paired.removed.count > 0) {
+        told += "-" + std::to_string(paired.removed.count) + " ";
+      }
+      if (paired.notReached > 0) {
+        told += "~" + std::to_string(paired.notReached) + " ";
+      }
+      told += paired.outcome == Pairing::Outcome::kPaired    ? found.body
+              : paired.outcome == Pairing::Outcome::kChanged ? "!" + found.body
+                                                             : "+";
+      told += ' ';
+    }
+    const Pairing left = pairing.finish();
+    if (left.removed.count > 0) {
+      told += "-" + std::to_string(left.removed.count) + " ";
+    }
+    if (left.notReached > 0) told += "~" + std::to_string(left.notReached);
+    return told;
+  };
+  const auto log = [&](std::vector<std::int32_t> seqs) {
+    std::vector<Request> requests = {{request("project", "create"), ""}};
+    unsigned long long ordinal = 0;
+    for (const std::int32_t seq : seqs) {
+      requests.push_back({transaction(++ordinal, seq), ""});
+    }
+    requests.push_back({request("project", "endReplay"), ""});
+    requests.push_back({request("project", "close"), ""});
+    return requests;
+  };
+  // Unchanged: every one pairs.
+  EXPECT_EQ(run(log({1, 2, 3, 4, 5, 6, 7, 8}), SeqRange()),
+            "c 1 2 3 4 5 6 7 8 e z ");
+  // One inserted after 3: one added, the rest still paired.
+  EXPECT_EQ(run(log({1, 2, 3, 40, 4, 5, 6, 7, 8}), SeqRange()),
+            "c 1 2 3 + 4 5 6 7 8 e z ");
+  // Two removed: one removal, the rest paired; the last ones lost.
+  EXPECT_EQ(run(log({1, 2, 5, 6, 7, 8}), SeqRange()), "c 1 2 -2 5 6 7 8 e z ");
+  EXPECT_EQ(run(log({1, 2, 3, 4, 5, 6}), SeqRange()), "c 1 2 3 4 5 6 -2 e z ");
+  // Changed in place: paired by its key, told apart.
+  std::vector<Request> changed = log({1, 2, 3, 4, 5, 6, 7, 8});
+  changed[4].print = "ffffffffffffffff";
+  EXPECT_EQ(run(changed, SeqRange()), "c 1 2 3 !4 5 6 7 8 e z ");
+  // Part of the log: what lies outside it is not reached, not removed;
+  // what lies inside and is gone is removed.
+  EXPECT_EQ(run(log({3, 4, 5}), SeqRange{3, 5}), "c ~2 3 4 5 ~3 e z ");
+  EXPECT_EQ(run(log({3, 5}), SeqRange{3, 5}), "c ~2 3 -1 5 ~3 e z ");
+  // A run that ends early leaves the rest to finish: counted there.
+  EXPECT_EQ(run({{request("project", "create"), ""}}, SeqRange()), "c -10 ");
 }
 
 TEST(BaselineFileTest, DamageIsToldWithTheRecord) {
@@ -135,6 +258,7 @@ TEST(BaselineFileTest, DamageIsToldWithTheRecord) {
                                       {transaction(1, 1), "<a/>"},
                                       {request("project", "close"), ""}}));
   const std::string second = "record transaction 1 seq 1 request " + kPrint;
+  const std::string fields = " media - time - hidden - body 4";
   const auto replaced = [&](const std::string& from, const std::string& to) {
     std::string text = good;
     text.replace(text.find(from), from.size(), to);
@@ -145,18 +269,24 @@ TEST(BaselineFileTest, DamageIsToldWithTheRecord) {
        "2: cut short inside a body of 4 bytes"},
       {good.substr(0, good.find("record project close") + 17),
        "3: cut short inside a record header"},
+      {replaced("KesMDProviderClient baseline 2\n",
+                "KesMDProviderClient baseline 2\nrange 1\n"),
+       "1: a bad record header: \"range 1\""},
       {good.substr(0, good.size() - 6), "4: cut short before the end line"},
       {replaced("end 3", "end 2"),
        "4: the end line counts 2 records where the file holds 3"},
-      {replaced("status 200 body 4", "status OK body 4"),
-       "2: a bad record header: \"" + second + " status OK body 4\""},
+      {replaced(second + " status 200", second + " status OK"),
+       "2: a bad record header: \"" + second + " status OK" + fields + "\""},
+      {replaced("hidden - body 4", "hidden 3,1 body 4"),
+       "2: a bad record header: \"" + second +
+           " status 200 media - time - hidden 3,1 body 4\""},
       {replaced("body 4", "body 3"),
        "2: no line end after the body of 3 bytes"},
       {replaced("body 4", "body 400"),
        "2: cut short inside a body of 400 bytes"},
       {replaced("transaction 1 seq", "transaction 0 seq"),
        "2: a bad record header: \"record transaction 0 seq 1 request " +
-           kPrint + " status 200 body 4\""},
+           kPrint + " status 200" + fields + "\""},
       {replaced("project close", "transaction 1 seq 1"),
        "3: transaction 1 comes after transaction 1"},
       {good.substr(0, good.size() - 1), "4: the end line has no line end"},
@@ -193,8 +323,11 @@ TEST(BaselineFileTest, ARecordingNotCommittedLeavesTheEarlierFile) {
     BaselineWriter writer;
     std::string reason;
     ASSERT_TRUE(writer.open(path, reason)) << reason;
-    writer.add(request("project", "open"), kPrint, 200,
-               std::string(100000, 'x'));
+    baseline_file::RecordHeader header;
+    header.key = request("project", "open");
+    header.fingerprint = kPrint;
+    header.status = 200;
+    writer.add(header, std::string(100000, 'x'));
   }
   EXPECT_EQ(readFile(path), "earlier");
   std::vector<std::string> names;

@@ -5,7 +5,6 @@
 #include <tuple>
 #include <vector>
 
-#include "baseline/answer_difference.h"
 #include "baseline/answer_judge.h"
 #include "tests/test_support.h"
 
@@ -47,8 +46,39 @@ AnswerKey request(const char* action) {
 std::string configureProblem(bool delivering) {
   AnswerJudge judge;
   std::string problem;
-  EXPECT_FALSE(judge.configure(delivering, problem));
+  EXPECT_FALSE(judge.configure(delivering, SeqRange(), problem));
   return problem;
+}
+
+bool configured(AnswerJudge& judge, const SeqRange& range = SeqRange()) {
+  std::string problem;
+  const bool done = judge.configure(true, range, problem);
+  EXPECT_TRUE(done) << problem;
+  return done;
+}
+
+// One answer to a request whose payload is `payload`; `hiddenAt`, where
+// the run's password was hidden in it.
+Judgement judged(AnswerJudge& judge, const AnswerKey& key,
+                 const std::string& payload, long status,
+                 const std::string& body,
+                 const std::string& mediaType = "application/xml",
+                 const std::vector<std::size_t>& hiddenAt = {}) {
+  const std::string envelope = "<mdprovider type=\"" + key.type +
+                               "\" action=\"" + key.action + "\" model=\"M\">" +
+                               payload + "</mdprovider>";
+  Answered answered;
+  answered.key = key;
+  answered.request = envelope;
+  answered.status = status;
+  answered.mediaType = mediaType;
+  answered.body = body;
+  answered.hiddenAt = &hiddenAt;
+  return judge.judge(answered);
+}
+
+std::string lineOf(const Judgement& judgement) {
+  return judgement.request ? judgement.request->line : "<same>";
 }
 
 TEST(BaselineJudgeTest, SettingsThatCannotBeUsedStopTheStart) {
@@ -58,7 +88,7 @@ TEST(BaselineJudgeTest, SettingsThatCannotBeUsedStopTheStart) {
     Settings settings("", "");
     AnswerJudge judge;
     std::string problem;
-    EXPECT_TRUE(judge.configure(false, problem));
+    EXPECT_TRUE(judge.configure(false, SeqRange(), problem));
     EXPECT_FALSE(judge.isOn());
   }
   {
@@ -81,7 +111,7 @@ TEST(BaselineJudgeTest, SettingsThatCannotBeUsedStopTheStart) {
       Settings recording(good, "");
       AnswerJudge judge;
       std::string problem;
-      ASSERT_TRUE(judge.configure(true, problem)) << problem;
+      ASSERT_TRUE(configured(judge));
       ASSERT_TRUE(judge.commit(problem)) << problem;
     }
     const std::string rules = dir.write("rules", "# first\nignore //a[\n");
@@ -114,7 +144,7 @@ TEST(BaselineJudgeTest, OneRunRecordsTheNextComparesAndRecordsAgain) {
     Settings settings(first, "");
     AnswerJudge judge;
     std::string problem;
-    ASSERT_TRUE(judge.configure(true, problem)) << problem;
+    ASSERT_TRUE(configured(judge));
     EXPECT_FALSE(judge.comparing());
     for (const auto& [key, payload, body] :
          std::vector<std::tuple<AnswerKey, std::string, std::string>>{
@@ -124,7 +154,7 @@ TEST(BaselineJudgeTest, OneRunRecordsTheNextComparesAndRecordsAgain) {
              {transaction(3), "<t n='3'/>", "<r><v>1</v></r>"},
              {request("endReplay"), "", "done"},
              {request("close"), "", ""}}) {
-      EXPECT_FALSE(judge.judge(key, payload, 200, body).differs);
+      EXPECT_FALSE(judged(judge, key, payload, 200, body).request);
     }
     EXPECT_TRUE(judge.commit(problem)) << problem;
   }
@@ -133,53 +163,147 @@ TEST(BaselineJudgeTest, OneRunRecordsTheNextComparesAndRecordsAgain) {
   Settings settings(second, first, rules);
   AnswerJudge judge;
   std::string problem;
-  ASSERT_TRUE(judge.configure(true, problem)) << problem;
-  EXPECT_FALSE(judge.judge(request("open"), "", 200, "<ok/>").differs);
-  // The same answer in another form, and another time.
-  EXPECT_FALSE(judge
-                   .judge(transaction(1), "<t n='1'/>", 200,
-                          "<r time='10' b=\"2\"\n a=\"1\"></r>")
-                   .differs);
-  const Judgement changed =
-      judge.judge(transaction(2), "<t n='20'/>", 200, "<x/>");
-  EXPECT_EQ(changed.kind, Judgement::Kind::kRequestChanged);
-  EXPECT_EQ(changed.line,
-            "Differs from the baseline: transaction 2 (seq 20): the request "
-            "differs from the recorded one: the log or script changed here");
+  ASSERT_TRUE(configured(judge));
+  EXPECT_EQ(lineOf(judged(judge, request("open"), "", 200, "<ok/>")), "<same>");
+  // The same answer in another form, and another time; the request laid
+  // out anew.
+  EXPECT_EQ(lineOf(judged(judge, transaction(1), "\n  <t  n=\"1\"></t>\n", 200,
+                          "<r time='10' b=\"2\"\n a=\"1\"></r>")),
+            "<same>");
+  EXPECT_EQ(lineOf(judged(judge, transaction(2), "<t n='20'/>", 200, "<x/>")),
+            "Differs from the baseline: transaction 20 (the 2nd in the log): "
+            "the request differs from the recorded one: the log or script "
+            "changed here");
   const Judgement status =
-      judge.judge(transaction(3), "<t n='3'/>", 500, "<r><v>2</v></r>");
-  EXPECT_EQ(status.kind, Judgement::Kind::kStatus);
-  EXPECT_EQ(status.line,
-            "Differs from the baseline: transaction 3 (seq 30): HTTP 500 "
-            "where the baseline has HTTP 200 (and 1 more)");
-  EXPECT_EQ(status.message, "HTTP 500 where the baseline has HTTP 200");
+      judged(judge, transaction(3), "<t n='3'/>", 500, "<r><v>2</v></r>");
+  ASSERT_TRUE(status.request);
+  EXPECT_EQ(status.request->line,
+            "Differs from the baseline: transaction 30 (the 3rd in the log): "
+            "HTTP 500 where the baseline has HTTP 200 (and 1 more)");
+  EXPECT_EQ(status.request->message,
+            "HTTP 500 where the baseline has HTTP 200");
   EXPECT_EQ(
-      status.details,
+      status.request->details,
       "HTTP 500 where the baseline has HTTP 200\n"
       "/r/v[1]/text() is \"2\" where the baseline has \"1\"\n"
       "\n--- baseline\n+++ answer\n@@ -1,3 +1,3 @@\n r\n   v\n-    \"1\"\n"
       "+    \"2\"\n");
-  const Judgement added = judge.judge(transaction(4), "<t n='4'/>", 200, "");
-  EXPECT_EQ(added.kind, Judgement::Kind::kNotInBaseline);
-  EXPECT_EQ(added.line,
-            "Differs from the baseline: transaction 4 (seq 40): not in the "
-            "baseline");
-  const Judgement body = judge.judge(request("endReplay"), "", 200, "dome");
-  EXPECT_EQ(body.kind, Judgement::Kind::kBody);
-  EXPECT_EQ(body.message,
-            "the body differs at line 1, byte 3: \"dome\" where the baseline "
-            "has \"done\"");
+  EXPECT_EQ(lineOf(judged(judge, transaction(4), "<t n='4'/>", 200, "")),
+            "Differs from the baseline: transaction 40 (the 4th in the log): "
+            "added to the log: not in the baseline");
+  const Judgement body =
+      judged(judge, request("endReplay"), "", 200, "dome", "text/plain");
+  ASSERT_TRUE(body.request);
+  EXPECT_EQ(body.request->message,
+            "the media type is \"text/plain\" where the baseline has "
+            "\"application/xml\"");
+  EXPECT_EQ(body.request->differences[1].kind, Difference::Kind::kBytes);
   EXPECT_EQ(judge.compared(), 6);
   EXPECT_EQ(judge.differing(), 4);
-  EXPECT_EQ(judge.unreached(), 1);  // the close
+  EXPECT_EQ(judge.unreached(), 1u);  // the close
+  // The run reached its end: the close it never sent was removed.
+  const std::optional<Verdict> removed = judge.finish();
+  ASSERT_TRUE(removed);
+  EXPECT_EQ(removed->line,
+            "Differs from the baseline: removed from the log: project close");
+  EXPECT_EQ(judge.removed(), 1u);
+  EXPECT_EQ(judge.unreached(), 0u);
   ASSERT_TRUE(judge.commit(problem)) << problem;
   EXPECT_EQ(readFile(first), recorded);
   const std::string again = readFile(second);
   EXPECT_NE(again.find("record transaction 4 seq 40 request "),
             std::string::npos);
-  EXPECT_NE(again.find(" status 500 body 15\n<r><v>2</v></r>\n"),
+  EXPECT_NE(again.find(" status 500 media application/xml time - hidden - "
+                       "body 15\n<r><v>2</v></r>\n"),
             std::string::npos);
   EXPECT_EQ(again.substr(again.size() - 6), "end 6\n");
+}
+
+// A provider that begins to show the run's password where it showed
+// "***" of its own differs; one that showed it all along does not.
+TEST(BaselineJudgeTest, APasswordTheBaselineDidNotHoldIsADifference) {
+  TempDir dir;
+  const std::string redacting = dir.path() + "/redacting.baseline";
+  const std::string echoing = dir.path() + "/echoing.baseline";
+  for (const auto& [path, hidden] :
+       {std::make_pair(redacting, std::vector<std::size_t>{}),
+        std::make_pair(echoing, std::vector<std::size_t>{30})}) {
+    Settings settings(path, "");
+    AnswerJudge judge;
+    std::string problem;
+    ASSERT_TRUE(configured(judge));
+    judged(judge, request("open"), "", 200,
+           "<login user=\"alice\" password=\"***\"/>", "application/xml",
+           hidden);
+    ASSERT_TRUE(judge.commit(problem)) << problem;
+  }
+  const std::string leaking = "<login user=\"alice\" password=\"***\"/>";
+  const std::vector<std::size_t> leakedAt = {leaking.find("***")};
+  {
+    Settings settings("", redacting);
+    AnswerJudge judge;
+    ASSERT_TRUE(configured(judge));
+    EXPECT_EQ(lineOf(judged(judge, request("open"), "", 200, leaking,
+                            "application/xml", leakedAt)),
+              "Differs from the baseline: project open: /login/@password "
+              "holds the run's password where the baseline has \"***\"");
+  }
+  {
+    Settings settings("", echoing);
+    AnswerJudge judge;
+    ASSERT_TRUE(configured(judge));
+    EXPECT_EQ(lineOf(judged(judge, request("open"), "", 200, leaking,
+                            "application/xml", leakedAt)),
+              "<same>");
+  }
+  {
+    // Redacting now where it echoed: a difference the other way.
+    Settings settings("", echoing);
+    AnswerJudge judge;
+    ASSERT_TRUE(configured(judge));
+    EXPECT_EQ(lineOf(judged(judge, request("open"), "", 200, leaking)),
+              "Differs from the baseline: project open: /login/@password is "
+              "\"***\" where the baseline holds a hidden password");
+  }
+}
+
+// What the run says at its end: each kind of difference once, by place,
+// and the rules that matched nothing.
+TEST(BaselineJudgeTest, TheDigestCountsEachKindOnceAndRulesThatMatchNothing) {
+  TempDir dir;
+  const std::string path = dir.path() + "/b.baseline";
+  {
+    Settings settings(path, "");
+    AnswerJudge judge;
+    std::string problem;
+    ASSERT_TRUE(configured(judge));
+    for (unsigned long long i = 1; i <= 4; ++i) {
+      judged(judge, transaction(i), "<t n='" + std::to_string(i) + "'/>", 200,
+             "<a time='1'><o id='x' version='2.1'/><n>" + std::to_string(i) +
+                 "</n></a>");
+    }
+    ASSERT_TRUE(judge.commit(problem)) << problem;
+  }
+  const std::string rules =
+      dir.write("rules", "mask /*/@time\n# typo\nmask /*/@tiem\n");
+  Settings settings("", path, rules);
+  AnswerJudge judge;
+  ASSERT_TRUE(configured(judge));
+  for (unsigned long long i = 1; i <= 4; ++i) {
+    judged(judge, transaction(i), "<t n='" + std::to_string(i) + "'/>", 200,
+           "<a time='2'><o id='x' version='2.2'/><n>" + std::to_string(i * 10) +
+               "</n></a>");
+  }
+  EXPECT_EQ(judge.digest(),
+            (std::vector<std::string>{
+                "Differences by place: 4 answers: /a/o/@version is \"2.2\" "
+                "where the baseline has \"2.1\"",
+                "Differences by place: 4 answers: /a/n/text() is (values "
+                "vary) where the baseline has (values vary)"}));
+  EXPECT_EQ(judge.unmatchedRules(),
+            std::vector<std::string>{"Rule \"" + rules +
+                                     "\" line 3 (mask /*/@tiem) matched "
+                                     "nothing in 4 answers"});
 }
 
 // Only the head of a body too large to be the answer is read: a secret cut
@@ -188,31 +312,36 @@ TEST(BaselineJudgeTest, AHeadReadOfALargeBodyShowsNoPartOfASecret) {
   TempDir dir;
   const std::string path = dir.path() + "/large.baseline";
   const std::string answer = "abc";
-  const std::size_t head = kLargestAsXml + 64 * 1024;  // what is read of it
+  const std::size_t head =
+      (std::size_t{4} << 20) + 64 * 1024;  // what is read of it
   const std::string body =
       std::string(head - 5, 'x') + "\ns3cr3tPW\n" + std::string(1000, 'y');
   {
     Settings settings(path, "");
     AnswerJudge judge;
     std::string problem;
-    ASSERT_TRUE(judge.configure(true, problem)) << problem;
-    judge.judge(request("open"), "", 200, body);
+    ASSERT_TRUE(configured(judge));
+    judged(judge, request("open"), "", 200, body);
     ASSERT_TRUE(judge.commit(problem)) << problem;
   }
   Settings settings("", path);
   AnswerJudge judge;
-  std::string problem;
-  ASSERT_TRUE(judge.configure(true, problem)) << problem;
-  judge.hideSecretsWith([](std::string& text) {
-    for (std::size_t at; (at = text.find("s3cr3tPW")) != std::string::npos;) {
-      text.replace(at, 8, "***");
-    }
-  });
-  const Judgement judgement = judge.judge(request("open"), "", 200, answer);
-  EXPECT_EQ(judgement.kind, Judgement::Kind::kBody);
+  ASSERT_TRUE(configured(judge));
+  judge.hideSecretsWith(
+      [](std::string_view text, std::vector<std::size_t>& at) {
+        std::string hidden(text);
+        for (std::size_t place;
+             (place = hidden.find("s3cr3tPW")) != std::string::npos;) {
+          hidden.replace(place, 8, "***");
+          at.push_back(place);
+        }
+        return hidden;
+      });
+  const Judgement judgement = judged(judge, request("open"), "", 200, answer);
+  ASSERT_TRUE(judgement.request);
   for (const char* part : {"s3cr", "\n-s"}) {
-    EXPECT_EQ(judgement.details.find(part), std::string::npos)
-        << part << " in " << judgement.details.substr(0, 2000);
+    EXPECT_EQ(judgement.request->details.find(part), std::string::npos)
+        << part << " in " << judgement.request->details.substr(0, 2000);
   }
 }
 
@@ -223,17 +352,16 @@ TEST(BaselineJudgeTest, ABaselineDamagedDuringTheRunFailsIt) {
     Settings settings(path, "");
     AnswerJudge judge;
     std::string problem;
-    ASSERT_TRUE(judge.configure(true, problem)) << problem;
-    judge.judge(request("open"), "", 200, std::string(1000, 'a'));
+    ASSERT_TRUE(configured(judge));
+    judged(judge, request("open"), "", 200, std::string(1000, 'a'));
     ASSERT_TRUE(judge.commit(problem)) << problem;
   }
   Settings settings("", path);
   AnswerJudge judge;
-  std::string problem;
-  ASSERT_TRUE(judge.configure(true, problem)) << problem;
+  ASSERT_TRUE(configured(judge));
   std::filesystem::resize_file(path, 500);
   EXPECT_EQ(test_support::failureOf(
-                [&] { judge.judge(request("open"), "", 200, ""); }),
+                [&] { judged(judge, request("open"), "", 200, ""); }),
             "The baseline \"" + path +
                 "\" is damaged at record 1: cut short inside the body");
 }

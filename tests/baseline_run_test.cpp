@@ -74,7 +74,7 @@ TEST_F(BaselineRunTest, AnotherRunWithOtherTimesAndIdsIsTheSame) {
   record("base.txt");
   // Saved as Windows' editors save UTF-8, with a byte-order mark.
   dir.write("baseline_rules.txt", "\xEF\xBB\xBF" + read("baseline_rules.txt"));
-  EXPECT_EQ(read("base.txt").rfind("KesMDProviderClient baseline 1\n", 0), 0u);
+  EXPECT_EQ(read("base.txt").rfind("KesMDProviderClient baseline 2\n", 0), 0u);
   StandInProvider provider(dir.path());
   RunResult result = replay(provider, kCompare);
   EXPECT_EQ(result.status, 0) << result.err;
@@ -101,22 +101,36 @@ TEST_F(BaselineRunTest, AChangedAnswerIsADifferenceAndTheRunGoesOn) {
   const RunResult result = replay(provider, env);
   EXPECT_EQ(result.status, 1);
   const std::string line =
-      "Differs from the baseline: transaction 2 (seq 2): "
-      "/answer/transaction[1]/object[1]/property[1]/text() is \"Sales region "
-      "(changed)\" where the baseline has \"Sales region\"";
+      "Differs from the baseline: transaction 2: "
+      "/answer/transaction[1]/object[@id=\"Region\"]/"
+      "property[@name=\"caption\"]/"
+      "text() is \"Sales region (changed)\" where the baseline has \"Sales "
+      "region\"";
   EXPECT_EQ(result.err.rfind(line + "\nDelivered 7 requests to ", 0), 0u)
       << result.err;
   EXPECT_NE(result.err.find("7 answers, 1 differing"), std::string::npos);
   EXPECT_EQ(provider.requests().size(), 7u) << "a difference is no rejection";
   const std::string report = read("report.xml");
-  EXPECT_NE(report.find("tests=\"7\" failures=\"1\" errors=\"0\""),
+  // The requests' testcases, and the run's, whose output is the digest.
+  EXPECT_NE(report.find("tests=\"8\" failures=\"1\" errors=\"0\""),
             std::string::npos);
   EXPECT_NE(report.find("name=\"transaction 2\""), std::string::npos);
-  EXPECT_NE(report.find("<failure message=\"/answer/transaction[1]/object[1]/"
-                        "property[1]/text() is &quot;Sales region (changed)"
-                        "&quot; where the baseline has &quot;Sales "
-                        "region&quot;\">"),
+  EXPECT_NE(report.find("name=\"run\" time=\"0.000000\"><system-out>"
+                        "Differences by place: 1 answer: /answer/transaction/"
+                        "object/property/text() is \"Sales region (changed)\" "
+                        "where the baseline has \"Sales region\"\n"
+                        "</system-out></testcase>"),
             std::string::npos)
+      << report;
+  EXPECT_NE(report.find("<property name=\"baseline\" value=\"base.txt\"/>"),
+            std::string::npos);
+  EXPECT_NE(
+      report.find("<failure message=\"/answer/transaction[1]/object[@id="
+                  "&quot;Region&quot;]/property[@name=&quot;caption&quot;]"
+                  "/text() is &quot;Sales region (changed)"
+                  "&quot; where the baseline has &quot;Sales "
+                  "region&quot;\">"),
+      std::string::npos)
       << report;
   EXPECT_NE(report.find("\n+        \"Sales region (changed)\"\n"),
             std::string::npos)
@@ -144,13 +158,13 @@ TEST_F(BaselineRunTest, AChangedLogIsToldApartFromAChangedAnswer) {
   StandInProvider provider(dir.path());
   const RunResult result = replay(provider, kCompare);
   EXPECT_EQ(result.status, 1);
-  EXPECT_NE(result.err.find("Differs from the baseline: transaction 2 (seq "
-                            "2): the request differs from the recorded one: "
-                            "the log or script changed here\n"),
+  EXPECT_NE(result.err.find("Differs from the baseline: transaction 2: the "
+                            "request differs from the recorded one: the log "
+                            "or script changed here\n"),
             std::string::npos)
       << result.err;
-  EXPECT_NE(result.err.find("Differs from the baseline: transaction 5 (seq "
-                            "5): not in the baseline\n"),
+  EXPECT_NE(result.err.find("Differs from the baseline: transaction 5: added "
+                            "to the log: not in the baseline\n"),
             std::string::npos)
       << result.err;
   EXPECT_EQ(linesOf(result.err, "Differs from the baseline: "), 2);

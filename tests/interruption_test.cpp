@@ -79,7 +79,7 @@ TEST_F(InterruptionTest, TheRequestInFlightEndsAndTheRunSaysWhatItDid) {
             "Transaction count: 6\n\n\nTransaction: 1\n\nTransaction: 2\n"
             "\nTransaction: 3\n");
   const std::string line =
-      "Interrupted: no request was sent after transaction 3 (seq 3), the "
+      "Interrupted: no request was sent after transaction 3, the "
       "last the provider answered; -b4 resumes after it";
   EXPECT_EQ(
       result.err.rfind(line + "\nDelivered 4 requests to " +
@@ -107,12 +107,13 @@ TEST_F(InterruptionTest, SigtermToo_AndNoResumeWhereTheNumbersDoNotRise) {
   StandInProvider provider(dir.path(), {"--delay", "3:1500"});
   const RunResult result = interrupted(logOf({5, 3, 9}), provider, 3, {signal});
   expectEndedBy(result, signal);
-  EXPECT_EQ(result.err.rfind(
-                "Interrupted: no request was sent after transaction 2 (seq "
-                "3), the last the provider answered; the log's sequence "
-                "numbers do not rise, so no -b resumes exactly after it\n",
-                0),
-            0u)
+  EXPECT_EQ(
+      result.err.rfind(
+          "Interrupted: no request was sent after transaction 3 (the 2nd "
+          "in the log), the last the provider answered; the log's sequence "
+          "numbers do not rise, so no -b resumes exactly after it\n",
+          0),
+      0u)
       << result.err;
   EXPECT_EQ(provider.requests().size(), 3u);
   EXPECT_NE(report().find("transaction 3"), std::string::npos);

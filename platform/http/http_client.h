@@ -38,6 +38,7 @@ struct HttpAnswer {
   Kind kind = Kind::kAnswered;
   long status = 0;
   std::string body;
+  std::string mediaType;  // as its Content-Type gave it; empty: none
   // The schemes a 401 answer asks for.
   std::vector<std::string> offeredSchemes;
 };

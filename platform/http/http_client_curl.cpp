@@ -311,6 +311,16 @@ HttpClient::HttpClient(const HttpSettings& settings)
 
 HttpClient::~HttpClient() = default;
 
+namespace {
+
+std::string contentTypeOf(CURL* handle) {
+  const char* type = nullptr;
+  curl_easy_getinfo(handle, CURLINFO_CONTENT_TYPE, &type);
+  return type != nullptr ? type : "";
+}
+
+}  // namespace
+
 HttpAnswer HttpClient::post(const char* body, std::size_t size) {
   Session& s = *session_;
   s.bodySize = size;
@@ -356,6 +366,7 @@ HttpAnswer HttpClient::post(const char* body, std::size_t size) {
       decided.status = s.lastStatus;
       decided.body.swap(s.answer);
       decided.offeredSchemes.swap(s.offered);
+      decided.mediaType = contentTypeOf(s.handle.get());
       bodyAnswered = true;
     }
     if (performs >= kMostPerforms || s.keptAsking) break;
@@ -382,6 +393,7 @@ HttpAnswer HttpClient::post(const char* body, std::size_t size) {
     decided.status = s.lastStatus;
     decided.body.swap(s.answer);
     decided.offeredSchemes.swap(s.offered);
+    decided.mediaType = contentTypeOf(s.handle.get());
   }
   if (decided.status != 401) decided.offeredSchemes.clear();
   return decided;

@@ -57,7 +57,6 @@ class XmlTreeBuilder {
  private:
   struct State;
   XmlTreeBuilder(XmlDocumentData* data, bool utf8);
-  bool checked(bool parsed);
   std::unique_ptr<State> state_;
 };
 

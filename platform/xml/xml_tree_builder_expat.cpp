@@ -1,11 +1,9 @@
-#include <expat.h>
-
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "platform/core/decimal_number.h"
-#include "platform/xml/allocation_watch.h"
+#include "platform/xml/expat_parser.h"
 #include "platform/xml/xml_document_data.h"
 #include "platform/xml/xml_namespaces.h"
 #include "platform/xml/xml_tree_builder.h"
@@ -19,18 +17,11 @@ namespace {
 // logs and scripts stay far below this.
 constexpr int kMaxDepth = 2048;
 
-struct ParserFree {
-  void operator()(XML_ParserStruct* parser) const { XML_ParserFree(parser); }
-};
-
-const XML_Memory_Handling_Suite kWatchedMemory = {
-    watchedAllocate, watchedReallocate, watchedFree};
-
 }  // namespace
 
 struct XmlTreeBuilder::State {
   XmlDocumentData* data;
-  std::unique_ptr<XML_ParserStruct, ParserFree> parser;
+  ExpatParser parser;
   pugi::xml_node current;
   std::string text;  // character data not yet in a node
   int depth = 0;
@@ -49,39 +40,19 @@ struct XmlTreeBuilder::State {
   int lastKey = 0;
   bool inCdata = false;
   bool inDoctype = false;
-  // A refusal of our own, with the place of the event that caused it.
-  std::string refusal;
-  bool outOfMemory = false;  // a refusal without a place to show
-  unsigned long line = 0;
-  unsigned long column = 0;
 
-  explicit State(XmlDocumentData* target) : data(target) {}
+  State(XmlDocumentData* target, bool utf8)
+      : data(target), parser(utf8 ? "UTF-8" : nullptr, 0, this) {}
 
-  static State& of(void* user) { return *static_cast<State*>(user); }
+  static State& of(void* user) { return ExpatParser::owner<State>(user); }
 
   bool building() const { return select.empty() || captured > 0; }
 
-  void refuse(const std::string& reason) {
-    if (!refusal.empty()) return;
-    refusal = reason;
-    line = XML_GetCurrentLineNumber(parser.get());
-    column = XML_GetCurrentColumnNumber(parser.get()) + 1;
-    XML_StopParser(parser.get(), XML_FALSE);
-  }
-
-  void refuseForMemory() {
-    outOfMemory = true;
-    refuse("out of memory");
-  }
-
-  // A handler's work; nothing may unwind through the parser's C frames.
+  void refuse(const std::string& reason) { parser.refuse(reason); }
+  void refuseForMemory() { parser.refuseForMemory(); }
   template <typename Work>
   void guarded(Work work) {
-    try {
-      work();
-    } catch (...) {
-      refuseForMemory();
-    }
+    parser.guarded(work);
   }
 
   pugi::xml_node add(pugi::xml_node_type type) {
@@ -230,27 +201,6 @@ struct XmlTreeBuilder::State {
     of(user).inDoctype = true;
   }
   static void XMLCALL endDoctype(void* user) { of(user).inDoctype = false; }
-
-  static int XMLCALL externalEntity(XML_Parser parser, const XML_Char* name,
-                                    const XML_Char*, const XML_Char*,
-                                    const XML_Char*) {
-    State& s = of(XML_GetUserData(parser));
-    s.guarded([&] {
-      s.refuse("the external entity \"" + std::string(name ? name : "") +
-               "\" is never read");
-    });
-    return XML_STATUS_ERROR;
-  }
-
-  static void XMLCALL skippedEntity(void* user, const XML_Char* name,
-                                    int parameter) {
-    if (parameter != 0) return;  // a declaration that may be missed
-    State& s = of(user);
-    s.guarded([&] {
-      s.refuse("the entity \"" + std::string(name) +
-               "\" is declared outside the document, which is never read");
-    });
-  }
 };
 
 XmlTreeBuilder::XmlTreeBuilder(XmlDocumentData& data, bool utf8)
@@ -273,99 +223,59 @@ void XmlTreeBuilder::watchKey(const std::string& key) { state_->key = key; }
 bool XmlTreeBuilder::keysRise() const { return state_->keysRise; }
 
 XmlTreeBuilder::XmlTreeBuilder(XmlDocumentData* data, bool utf8)
-    : state_(std::make_unique<State>(data)) {
-  State& s = *state_;
-  s.parser.reset(
-      XML_ParserCreate_MM(utf8 ? "UTF-8" : nullptr, &kWatchedMemory, nullptr));
-  XML_Parser parser = s.parser.get();
-  if (parser == nullptr) return;
-  XML_SetUserData(parser, &s);
+    : state_(std::make_unique<State>(data, utf8)) {
+  XML_Parser parser = state_->parser.get();
   XML_SetElementHandler(parser, State::start, State::end);
   XML_SetCharacterDataHandler(parser, State::characters);
   XML_SetCdataSectionHandler(parser, State::startCdata, State::endCdata);
   XML_SetCommentHandler(parser, State::comment);
   XML_SetProcessingInstructionHandler(parser, State::instruction);
   XML_SetDoctypeDeclHandler(parser, State::startDoctype, State::endDoctype);
-  XML_SetExternalEntityRefHandler(parser, State::externalEntity);
-  XML_SetSkippedEntityHandler(parser, State::skippedEntity);
 }
 
 XmlTreeBuilder::~XmlTreeBuilder() = default;
 
-bool XmlTreeBuilder::checked(bool parsed) {
-  if (takeAllocationFailure() && state_->refusal.empty()) {
-    state_->refusal = "out of memory";
-    state_->outOfMemory = true;
-  }
-  return parsed && state_->refusal.empty();
-}
-
 bool XmlTreeBuilder::feed(const char* text, std::size_t size, bool last) {
-  if (!state_->parser) return checked(false);
-  // The parser takes an int length.
-  constexpr std::size_t kMost = 1 << 30;
-  do {
-    const std::size_t piece = size < kMost ? size : kMost;
-    const bool final = last && piece == size;
-    const XML_Status status =
-        XML_Parse(state_->parser.get(), text, static_cast<int>(piece), final);
-    if (status == XML_STATUS_ERROR) return checked(false);
-    // The parser keeps the rest of the piece for `resume`.
-    if (status == XML_STATUS_SUSPENDED) break;
-    text += piece;
-    size -= piece;
-  } while (size > 0);
-  return checked(true);
+  return state_->parser.feed(text, size, last);
 }
 
 void* XmlTreeBuilder::room(std::size_t size) {
-  if (!state_->parser) return nullptr;
   return XML_GetBuffer(state_->parser.get(), static_cast<int>(size));
 }
 
 bool XmlTreeBuilder::feedRoom(std::size_t size, bool last) {
-  if (!state_->parser) return checked(false);
   const XML_Status status =
       XML_ParseBuffer(state_->parser.get(), static_cast<int>(size), last);
-  return checked(status != XML_STATUS_ERROR);
+  return state_->parser.checked(status != XML_STATUS_ERROR);
 }
 
 bool XmlTreeBuilder::outOfMemory() const {
-  return !state_->parser || state_->outOfMemory ||
-         XML_GetErrorCode(state_->parser.get()) == XML_ERROR_NO_MEMORY;
+  return state_->parser.outOfMemory();
 }
 
 bool XmlTreeBuilder::suspended() const {
   XML_ParsingStatus status{};
-  if (state_->parser) XML_GetParsingStatus(state_->parser.get(), &status);
+  XML_GetParsingStatus(state_->parser.get(), &status);
   return status.parsing == XML_SUSPENDED;
 }
 
 bool XmlTreeBuilder::resume() {
-  return checked(XML_ResumeParser(state_->parser.get()) != XML_STATUS_ERROR);
+  return state_->parser.checked(XML_ResumeParser(state_->parser.get()) !=
+                                XML_STATUS_ERROR);
 }
 
 std::size_t XmlTreeBuilder::pending() const {
   int offset = 0;
   int size = 0;
-  if (!state_->parser ||
-      XML_GetInputContext(state_->parser.get(), &offset, &size) == nullptr) {
+  if (XML_GetInputContext(state_->parser.get(), &offset, &size) == nullptr) {
     return 0;
   }
   return size > offset ? static_cast<std::size_t>(size - offset) : 0;
 }
 
 std::string XmlTreeBuilder::failure() const {
-  const State& s = *state_;
-  if (!s.parser || s.outOfMemory) return ": out of memory";
-  if (!s.refusal.empty()) {
-    return " at line " + std::to_string(s.line) + ", column " +
-           std::to_string(s.column) + ": " + s.refusal;
-  }
-  XML_Parser parser = s.parser.get();
-  return " at line " + std::to_string(XML_GetCurrentLineNumber(parser)) +
-         ", column " + std::to_string(XML_GetCurrentColumnNumber(parser) + 1) +
-         ": " + XML_ErrorString(XML_GetErrorCode(parser));
+  const std::string failure = state_->parser.failure();
+  return (failure == "out of memory" ? ": " : " ") + failure;
 }
 
 }  // namespace platform

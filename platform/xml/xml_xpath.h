@@ -1,0 +1,68 @@
+#pragma once
+
+// XPath 1.0 over an answer's normal form, for the rules of a comparison.
+// The names an XPath tests are the normal form's shown names ("q:debug").
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/xml/xml_normal_form.h"
+
+namespace platform {
+
+// An XPath compiled once; copies share it.
+class XmlXPath {
+ public:
+  // False with `reason` ("<the fault> at character N of the XPath"), or when
+  // the XPath gives a value rather than nodes.
+  bool compile(const std::string& xpath, std::string& reason);
+  // Whether what it selects can hang on values (text and attribute values)
+  // rather than on names and places alone.
+  bool readsValues() const { return readsValues_; }
+
+  struct Query;
+  const Query& query() const { return *query_; }
+
+ private:
+  std::shared_ptr<const Query> query_;
+  bool readsValues_ = true;
+};
+
+// A node an XPath selected: an element or a text, or one of an element's
+// attributes.
+struct XmlNodeRef {
+  static constexpr std::uint32_t kNoAttribute = 0xFFFFFFFFu;
+  std::uint32_t node = 0;
+  std::uint32_t attribute = kNoAttribute;
+  bool isAttribute() const { return attribute != kNoAttribute; }
+};
+
+// What XPaths are evaluated on: a tree made from one normal form (with its
+// values only when `withValues`), made once for an answer's rules and gone
+// before the other answer's is made.
+class XmlXPathView {
+ public:
+  XmlXPathView(const XmlNormalForm& form, const XmlNameTable& names,
+               bool withValues);
+  ~XmlXPathView();
+  XmlXPathView(const XmlXPathView&) = delete;
+  XmlXPathView& operator=(const XmlXPathView&) = delete;
+
+  // The nodes selected, in document order; node 0 is the document. Throws a
+  // TOVException when memory runs out.
+  std::vector<XmlNodeRef> select(const XmlXPath& xpath);
+  // Later selections no longer see the nodes of one selection (and their
+  // subtrees)...
+  void remove(const std::vector<XmlNodeRef>& selected);
+  // ...or see them masked: an element without content or attributes, a
+  // text or an attribute with a value of its own.
+  void mask(const std::vector<XmlNodeRef>& selected);
+
+ private:
+  struct Tree;
+  std::unique_ptr<Tree> tree_;
+};
+
+}  // namespace platform
