@@ -14,6 +14,7 @@
 #include "baseline/comparison_rules.h"
 #include "baseline/difference.h"
 #include "baseline/difference_digest.h"
+#include "baseline/record_comparison.h"
 #include "baseline/record_pairing.h"
 
 // One answered request, as the judge takes it.
@@ -27,23 +28,6 @@ struct Answered {
   const std::vector<std::size_t>* hiddenAt = nullptr;  // ...at these bytes
 };
 
-// What differs of one request, or of records the log lost.
-struct Verdict {
-  std::string testcase;  // the report's name of it
-  std::string line;      // "Differs from the baseline: ...", no line end
-  std::string message;   // the first difference
-  // Every difference (at most 50 listed), the names of namespaces, and a
-  // unified diff (at most about 60 lines), for the report; lines end '\n'.
-  std::string details;
-  unsigned long count = 0;
-  std::vector<Difference> differences;
-  // The two answers' normal forms around their first difference, numbered
-  // from `firstLine`; empty when they were not compared as XML.
-  std::vector<std::string> answerLines;
-  std::vector<std::string> baselineLines;
-  std::size_t firstLine = 0;
-};
-
 struct Judgement {
   std::optional<Verdict> removed;  // records passed over before it
   std::optional<Verdict> request;  // set when its answer differs
@@ -54,11 +38,6 @@ struct Judgement {
 // baseline, or both in one run.
 class AnswerJudge {
  public:
-  // What hides the run's secrets in a text: the text with each written
-  // "***", and where.
-  using Hide =
-      std::function<std::string(std::string_view, std::vector<std::size_t>&)>;
-
   AnswerJudge();
   ~AnswerJudge();
   AnswerJudge(const AnswerJudge&) = delete;
@@ -73,7 +52,7 @@ class AnswerJudge {
   bool configure(bool delivering, const SeqRange& range, std::string& problem);
   // A baseline's bodies pass through it too, so that one recorded with
   // other secrets, or none, compares as the answers do.
-  void hideSecretsWith(Hide hide) { hide_ = std::move(hide); }
+  void hideSecretsWith(HideSecrets hide) { hide_ = std::move(hide); }
   bool isOn() const { return recording() || comparing(); }
   bool recording() const { return writer_ != nullptr; }
   bool comparing() const { return reader_ != nullptr; }
@@ -82,6 +61,12 @@ class AnswerJudge {
   // comparing. Throws a TOVException naming the file when the recording
   // cannot be written or the baseline turns out damaged.
   Judgement judge(const Answered& answered);
+  // The run sends nothing more of its log: records it passes over from now
+  // on were not reached.
+  void logEndsEarly() {
+    if (pairing_) pairing_->logEndsEarly();
+    if (writer_) writer_->noteStopped();
+  }
   // The end of a run that reached its end: the records no request paired
   // with were removed from the log (those outside a -b/-e range are not
   // reached).
@@ -111,10 +96,9 @@ class AnswerJudge {
   }
 
  private:
-  Judgement compare(const Answered& answered, const std::string& fingerprint);
-  void compareBody(const Answered& answered, Verdict& verdict);
+  Judgement compare(const Answered& answered,
+                    const baseline_file::RecordHeader& header);
   Verdict removal(const PassedRecords& passed);
-  void count(Verdict& verdict);
 
   std::unique_ptr<BaselineWriter> writer_;
   std::unique_ptr<BaselineReader> reader_;
@@ -123,7 +107,7 @@ class AnswerJudge {
   std::vector<unsigned long> ruleMatches_;  // answers each rule matched in
   unsigned long answersWithRules_ = 0;
   BaselineRecord record_;  // the one body held, reused
-  Hide hide_;
+  HideSecrets hide_;
   SeqRange range_;
   DifferenceDigest digest_;
   std::string baselinePath_;

@@ -194,7 +194,7 @@ bool BaselineReader::check(std::string& problem) {
                           ? "the end line has no line end"
                           : "cut short inside a record header");
     }
-    if (baseline_file::parseEndLine(line_, count)) {
+    if (baseline_file::parseEndLine(line_, count, &stopped_)) {
       if (count != record) {
         damaged(number, "the end line counts " + std::to_string(count) +
                             " records where the file holds " +

@@ -43,6 +43,8 @@ class BaselineReader {
   // The range of sequence numbers a run given -b or -e recorded.
   const SeqRange& range() const { return range_; }
   unsigned long long records() const { return records_; }
+  // Whether a rejection stopped the recorded run's replay of its log.
+  bool stopped() const { return stopped_; }
 
   // The i-th record ahead (0: the next), null past the end and past the
   // window. Throws a TOVException when the file no longer reads as it did
@@ -98,6 +100,7 @@ class BaselineReader {
 
   std::string path_;
   int version_ = 2;
+  bool stopped_ = false;
   SeqRange range_;
   std::unique_ptr<platform::RegularFileStream> file_;
   Buffer headers_;

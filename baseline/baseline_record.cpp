@@ -162,7 +162,9 @@ bool appendHeader(std::string& out, const RecordHeader& header,
   out += " status ";
   appendNumber(out, static_cast<unsigned long long>(header.status));
   out += " media ";
-  out += isWord(header.mediaType) ? header.mediaType : std::string("-");
+  out += !header.mediaKnown         ? std::string("?")
+         : isWord(header.mediaType) ? header.mediaType
+                                    : std::string("-");
   out += " time ";
   if (header.milliseconds < 0) {
     out += '-';
@@ -198,6 +200,7 @@ bool parseHeader(std::string_view line, int version, RecordHeader& header,
               readNumber(words[n - 1], header.bodySize) &&
               readKey(words, n == tail + 5, header.key);
   header.mediaType.clear();
+  header.mediaKnown = version != 1;
   header.milliseconds = -1;
   header.hiddenAt.clear();
   header.hiddenEverywhere = false;
@@ -207,7 +210,10 @@ bool parseHeader(std::string_view line, int version, RecordHeader& header,
            (words[n - 5] == "-" ||
             readNumber(words[n - 5], header.milliseconds)) &&
            readPlaces(words[n - 3], header);
-    if (words[n - 7] != "-") header.mediaType.assign(words[n - 7]);
+    header.mediaKnown = words[n - 7] != "?";
+    if (words[n - 7] != "-" && header.mediaKnown) {
+      header.mediaType.assign(words[n - 7]);
+    }
   }
   if (!read || header.status < 0) {
     reason = "a bad record header: " + platform::shownText(line, 160, true);
@@ -228,10 +234,17 @@ bool parseRangeLine(std::string_view line, SeqRange& range) {
          readNumber(words[1], range.first) && readNumber(words[2], range.last);
 }
 
-bool parseEndLine(std::string_view line, unsigned long long& records) {
+bool parseEndLine(std::string_view line, unsigned long long& records,
+                  bool* stopped) {
   constexpr std::string_view kEnd = "end ";
-  return line.substr(0, kEnd.size()) == kEnd &&
-         readNumber(line.substr(kEnd.size()), records);
+  constexpr std::string_view kStopped = " stopped";
+  if (line.substr(0, kEnd.size()) != kEnd) return false;
+  line.remove_prefix(kEnd.size());
+  const bool early = line.size() > kStopped.size() &&
+                     line.substr(line.size() - kStopped.size()) == kStopped;
+  if (early) line.remove_suffix(kStopped.size());
+  if (stopped != nullptr) *stopped = early;
+  return readNumber(line, records);
 }
 
 }  // namespace baseline_file

@@ -33,12 +33,13 @@ struct SeqRange {
 //   record <key> request <fingerprint> status <status> media <type>
 //   time <ms> hidden <places> body <size>
 // where <key> is `transaction <ordinal> seq <seq>` or `<type> <action>`,
-// <type> the media type (`-`: none), <ms> the answer's time (`-`: not
-// known), <places> the byte offsets in the body where `***` stands for the
-// run's password (`-`: none, `*`: too many to list, every one), followed
-// by exactly <size> bytes of body and one line feed; last the line
+// <type> the media type (`-`: none, `?`: not known), <ms> the answer's time
+// (`-`: not known), <places> the byte offsets in the body where `***` stands
+// for the run's password (`-`: none, `*`: too many to list, every one),
+// followed by exactly <size> bytes of body and one line feed; last the line
 // `end <number of records>`, so that a file cut short between two records
-// is known as such. Files of version 1 (without media, time and hidden,
+// is known as such; `end <number> stopped` when a rejection stopped the
+// run's replay of its log. Files of version 1 (without media, time and hidden,
 // and another fingerprint) are read too.
 namespace baseline_file {
 
@@ -55,6 +56,7 @@ struct RecordHeader {
   std::string fingerprint;
   long status = 0;
   std::string mediaType;   // empty: none
+  bool mediaKnown = true;  // false: not recorded (`?`), not compared
   long milliseconds = -1;  // -1: not known
   std::vector<std::size_t> hiddenAt;
   bool hiddenEverywhere = false;
@@ -88,7 +90,9 @@ bool parseHeader(std::string_view line, int version, RecordHeader& header,
 std::string rangeLine(const SeqRange& range);
 bool parseRangeLine(std::string_view line, SeqRange& range);
 
-// Reads the last line's count; false when it is no end line.
-bool parseEndLine(std::string_view line, unsigned long long& records);
+// Reads the last line's count, and whether it says that the run stopped
+// replaying its log early; false when it is no end line.
+bool parseEndLine(std::string_view line, unsigned long long& records,
+                  bool* stopped = nullptr);
 
 }  // namespace baseline_file

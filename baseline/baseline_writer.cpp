@@ -7,6 +7,7 @@ bool BaselineWriter::open(const std::string& path, std::string& reason,
   if (!file_.open(path, reason)) return false;
   path_ = path;
   records_ = 0;
+  stopped_ = false;
   failure_.clear();
   buffer_.clear();
   buffer_.reserve(kBufferSize);
@@ -56,6 +57,7 @@ bool BaselineWriter::commit(std::string& reason) {
   }
   buffer_ += "end ";
   buffer_ += std::to_string(records_);
+  if (stopped_) buffer_ += " stopped";
   buffer_ += '\n';
   return flush(reason) && file_.commit(reason);
 }

@@ -23,6 +23,8 @@ class BaselineWriter {
   // body's). Throws a TOVException naming the file when it cannot be
   // written.
   void add(const baseline_file::RecordHeader& header, std::string_view body);
+  // A rejection stopped the run's replay: the end line says so.
+  void noteStopped() { stopped_ = true; }
   // Writes the end line and puts the file in place; false with `reason`.
   bool commit(std::string& reason);
 
@@ -36,5 +38,6 @@ class BaselineWriter {
   std::string path_;
   std::string buffer_;
   unsigned long long records_ = 0;
+  bool stopped_ = false;
   std::string failure_;  // once a write failed, nothing is committed
 };

@@ -67,8 +67,10 @@ std::string describeAt(const Difference& d, const std::string& place,
       text = "HTTP " + answer + " where the baseline has HTTP " + baseline;
       break;
     case Kind::kMediaType:
-      text = "the media type is " + shownValue(answer) +
-             " where the baseline has " + shownValue(baseline);
+      text = "the media type is " +
+             (answer.empty() ? std::string("none") : shownValue(answer)) +
+             " where the baseline has " +
+             (baseline.empty() ? std::string("none") : shownValue(baseline));
       break;
     case Kind::kEmpty:
       text = "the body is empty where the baseline has " +

@@ -2,11 +2,15 @@
 
 void RecordPairing::pass(const baseline_file::RecordHeader& header,
                          Pairing& pairing) const {
-  if (header.key.isTransaction && !range_.holds(header.key.seq)) {
-    ++pairing.notReached;
-  } else {
+  const bool removed =
+      countRemovals_ &&
+      (!header.key.isTransaction || range_.holds(header.key.seq));
+  if (removed) {
     pairing.removed.add(header.key);
+  } else {
+    ++pairing.notReached;
   }
+  if (watch_) watch_(header, removed);
 }
 
 Pairing RecordPairing::pair(const AnswerKey& key,

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -45,12 +46,24 @@ class RecordPairing {
 
   Pairing pair(const AnswerKey& key, const std::string& fingerprint,
                BaselineRecord& record, std::size_t most);
+  // Told of each record passed over, in order, and whether it counts as
+  // removed.
+  void watchPassed(
+      std::function<void(const baseline_file::RecordHeader&, bool removed)>
+          watch) {
+    watch_ = std::move(watch);
+  }
   // The end of a run that reached its end: every record left is passed.
   Pairing finish();
+  // The run sends nothing more of its log (a rejection stopped the
+  // replay): what is passed from now on was not reached, not removed.
+  void logEndsEarly() { countRemovals_ = false; }
 
  private:
   void pass(const baseline_file::RecordHeader& header, Pairing& pairing) const;
 
   BaselineReader& reader_;
   SeqRange range_;
+  bool countRemovals_ = true;
+  std::function<void(const baseline_file::RecordHeader&, bool)> watch_;
 };

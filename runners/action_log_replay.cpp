@@ -73,7 +73,12 @@ bool MDProviderClient::replayActionLog() {
       if (!isSelected(seq, firstSeq, lastSeq)) continue;
       printMessage(composed("\nTransaction: ", seq).c_str());
       nextIsTransaction(static_cast<unsigned long long>(done), seq);
-      if (!processNodeRequest(type, action, node)) return false;
+      if (!processNodeRequest(type, action, node)) {
+        // The rest of the log is not replayed: the baseline's records of it
+        // are not reached, not lost.
+        judge.logEndsEarly();
+        return false;
+      }
     }
   }
   finishReplay();

@@ -17,5 +17,8 @@ namespace platform {
 
 // Whether standard error is a terminal a person watches.
 bool standardErrorIsTerminal();
+// Whether a person at a terminal both reads standard output and types into
+// standard input, as a question and its answer need.
+bool conversingAtTerminal();
 
 }  // namespace platform

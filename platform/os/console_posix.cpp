@@ -60,4 +60,8 @@ namespace platform {
 
 bool standardErrorIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
 
+bool conversingAtTerminal() {
+  return ::isatty(STDIN_FILENO) == 1 && ::isatty(STDOUT_FILENO) == 1;
+}
+
 }  // namespace platform
