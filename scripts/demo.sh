@@ -8,7 +8,8 @@ cd "$(dirname "$0")/.."
 
 scripts/setup.sh
 cmake -S . -B build -DKES_TESTS=OFF >/dev/null
-cmake --build build -j"$(nproc)" --target KesMDProviderClient mdprovider_stand_in >/dev/null
+cmake --build build -j"$(nproc)" --target KesMDProviderClient mdprovider_stand_in \
+  mdprovider_baseline >/dev/null
 
 run() {
   echo "\$ MDPROVIDER_TRACE=demo.trace ${DEMO_ENV:-}build/KesMDProviderClient $*"
@@ -74,6 +75,19 @@ project=Again compare MDPROVIDER_BASELINE=demo.baseline \
 echo "-- A provider that answers request 3 otherwise: the difference, and status 1"
 start_provider --differ 3
 project=Changed compare MDPROVIDER_BASELINE=demo.baseline \
-  MDPROVIDER_BASELINE_RULES=../examples/baseline_rules.txt
+  MDPROVIDER_BASELINE_RULES=../examples/baseline_rules.txt MDPROVIDER_RECORD=demo.new
 echo "(the report's failure, in build/demo-report.xml:)"
 sed -n '/<failure/,/<\/failure>/p' build/demo-report.xml
+echo "-- The change reviewed without a provider, and accepted"
+tool() {
+  local shown=""
+  for word in "$@"; do [[ $word == *" "* ]] && shown+=" \"$word\"" || shown+=" $word"; done
+  echo "\$ build/mdprovider_baseline$shown"
+  local status=0
+  build/mdprovider_baseline "$@" || status=$?
+  echo "(exit status $status)"
+  echo
+}
+tool diff build/demo.baseline build/demo.new examples/baseline_rules.txt
+tool accept build/demo.baseline build/demo.new "transaction 2"
+tool diff build/demo.baseline build/demo.new examples/baseline_rules.txt

@@ -314,3 +314,116 @@ TEST(BaselineCompareTest, FingerprintsAreStableAndCoverThePayloadOnly) {
 }
 
 }  // namespace
+
+namespace {
+
+// What counts: white space in mixed content and where it is preserved,
+// qualified names by their namespace, and elements named by their id.
+TEST(BaselineCompareTest, WhatCountsInAnAnswer) {
+  struct Case {
+    const char* answer;
+    const char* baseline;
+    const char* rules;
+    std::vector<std::string> listed;  // empty: the same
+  };
+  const Case cases[] = {
+      // Mixed content keeps its blanks; layout between elements does not.
+      {"<p>Total: <b>12</b> <i>units</i></p>",
+       "<p>Total: <b>12</b><i>units</i></p>",
+       "",
+       {"/p/text()[2] is not in the baseline"}},
+      {"<p>\n  <b>12</b>\n  <i>units</i>\n</p>",
+       "<p><b>12</b><i>units</i></p>",
+       "",
+       {}},
+      {"<p xml:space='preserve'><b>1</b> <i/></p>",
+       "<p xml:space='preserve'><b>1</b><i/></p>",
+       "",
+       {"/p/text() is not in the baseline"}},
+      {"<a xml:space='preserve'><p xml:space='default'> <b/> </p></a>",
+       "<a xml:space='preserve'><p xml:space='default'><b/></p></a>",
+       "",
+       {}},
+      // xsi:type by namespace and local name, whatever the prefix.
+      {"<a xmlns:xsi='http://www.w3.org/2001/XMLSchema-instance' "
+       "xmlns:md='urn:m' xsi:type='md:Dimension'/>",
+       "<a xmlns:xsi='http://www.w3.org/2001/XMLSchema-instance' "
+       "xmlns:m='urn:m' xsi:type='m:Dimension'/>",
+       "",
+       {}},
+      {"<a xmlns:xsi='http://www.w3.org/2001/XMLSchema-instance' "
+       "xmlns:m='urn:other' xsi:type='m:Dimension'/>",
+       "<a xmlns:xsi='http://www.w3.org/2001/XMLSchema-instance' "
+       "xmlns:m='urn:m' xsi:type='m:Dimension'/>",
+       "",
+       {"/a/@ns1:type is \"ns3:Dimension\" where the baseline has "
+        "\"ns2:Dimension\""}},
+      // A rule names other values that are qualified names.
+      {"<a xmlns:p='urn:t'><ref>p:Cube</ref><k of='p:X'/></a>",
+       "<a xmlns:q='urn:t'><ref>q:Cube</ref><k of='q:X'/></a>",
+       "qname //ref\nqname //@of\n",
+       {}},
+      {"<a xmlns:p='urn:t'><ref>p:Cube</ref></a>",
+       "<a xmlns:q='urn:t'><ref>q:Cube</ref></a>",
+       "",
+       {"/a/ref[1]/text() is \"p:Cube\" where the baseline has \"q:Cube\""}},
+      // Swapped siblings moved; places name elements by their id or name.
+      {"<answer><object id='b'/><object id='a'/></answer>",
+       "<answer><object id='a'/><object id='b'/></answer>",
+       "",
+       {"/answer/object[@id=\"b\"] moved from position 2 to 1"}},
+      {"<answer><object name='Region' v='2'/><object name='Sales'/></answer>",
+       "<answer><object name='Region' v='1'/><object name='Sales'/></answer>",
+       "",
+       {"/answer/object[@name=\"Region\"]/@v is \"2\" where the baseline "
+        "has \"1\""}},
+      {"<answer><object id='a' v='2'/><object id='a'/></answer>",
+       "<answer><object id='a' v='1'/><object id='a'/></answer>",
+       "",
+       {"/answer/object[1]/@v is \"2\" where the baseline has \"1\""}},
+      // An empty answer says so.
+      {"",
+       "<answer/>",
+       "",
+       {"the body is empty where the baseline has \"<answer/>\""}},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(listed(c.answer, c.baseline, c.rules), c.listed) << c.answer;
+  }
+}
+
+TEST(BaselineCompareTest, RulesThatCannotMeanAnythingAndOtherEncodings) {
+  const std::pair<std::string, std::string> bad[] = {
+      {"ignore /\n",
+       "rules:1: ignore / would leave nothing of an answer to compare"},
+      {"unordered //a/@k\n",
+       "rules:1: unordered takes elements, whose children it pairs: an "
+       "attribute has none"},
+      {"unordered //a/attribute::k by id\n",
+       "rules:1: unordered takes elements, whose children it pairs: an "
+       "attribute has none"},
+      {std::string("m\0a\0s\0k\0", 8),
+       "rules: the rules hold NUL bytes, as UTF-16 without a byte-order mark "
+       "does: save them as UTF-8"},
+  };
+  for (const auto& [text, expected] : bad) {
+    ComparisonRules rules;
+    std::string problem;
+    EXPECT_FALSE(parseComparisonRules(text, "rules", rules, problem)) << text;
+    EXPECT_EQ(problem, expected);
+  }
+  // Notepad's "Unicode": UTF-16 with a byte-order mark, either order.
+  for (const bool big : {false, true}) {
+    std::string text = big ? "\xFE\xFF" : "\xFF\xFE";
+    for (const char c : std::string("mask /*/@time\r\n")) {
+      text += big ? std::string{'\0', c} : std::string{c, '\0'};
+    }
+    ComparisonRules rules;
+    std::string problem;
+    ASSERT_TRUE(parseComparisonRules(text, "rules", rules, problem)) << problem;
+    ASSERT_EQ(rules.rules().size(), 1u);
+    EXPECT_EQ(rules.rules()[0].text, "mask /*/@time");
+  }
+}
+
+}  // namespace

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <string>
 
+#include "baseline/request_fingerprint.h"
 #include "tests/stand_in_provider.h"
 #include "tests/test_support.h"
 
@@ -306,6 +307,177 @@ TEST_F(BaselineRunTest, OneRunComparesAndRecordsAndTheNewOneIsAccepted) {
   StandInProvider again(other.path(), {"--differ", "3"});
   result = replay(again, kCompare);
   EXPECT_EQ(result.status, 0) << result.err;
+}
+
+// A log of `seqs`, each transaction making an object of its own with a
+// caption; `layout` lays it out otherwise (indented, other quotes and
+// attribute order), which changes no request.
+std::string logOf(const std::vector<int>& seqs, bool layout = false) {
+  std::string log = "<actionLog>";
+  for (const int seq : seqs) {
+    const std::string n = std::to_string(seq);
+    log += layout
+               ? "\n  <transaction  seq='" + n + "'>\n    <action id='o" + n +
+                     "' type='Dimension' name='createObject'></action>\n"
+                     "    <action property='caption' name='setProperty' "
+                     "object='o" +
+                     n + "'>Caption " + n + "</action>\n  </transaction>"
+               : "<transaction seq=\"" + n +
+                     "\"><action name=\"createObject\" type=\"Dimension\" "
+                     "id=\"o" +
+                     n + "\"/><action name=\"setProperty\" object=\"o" + n +
+                     "\" property=\"caption\">Caption " + n +
+                     "</action></transaction>";
+  }
+  return log + (layout ? "\n</actionLog>\n" : "</actionLog>");
+}
+
+std::vector<int> range(int first, int last) {
+  std::vector<int> seqs;
+  for (int seq = first; seq <= last; ++seq) seqs.push_back(seq);
+  return seqs;
+}
+
+// A tester edits the log between runs: each edit is one difference, and
+// every other answer is still compared.
+TEST_F(BaselineRunTest, AnEditedLogIsOneDifferencePerChange) {
+  dir.write("action_log.xml", logOf(range(1, 20)));
+  record("base.txt");
+  struct Edit {
+    std::vector<int> seqs;
+    bool layout;
+    std::vector<std::string> flags;
+    std::vector<std::string> lines;  // "Differs from the baseline: ..."
+  };
+  std::vector<int> inserted = range(1, 10);
+  inserted.push_back(100);
+  for (int seq = 11; seq <= 20; ++seq) inserted.push_back(seq);
+  std::vector<int> removed = range(1, 4);
+  for (int seq = 7; seq <= 20; ++seq) removed.push_back(seq);
+  const Edit edits[] = {
+      // Laid out anew: the same requests.
+      {range(1, 20), true, {}, {}},
+      // One inserted after seq 10, and a real change at seq 15 (the 17th
+      // request) still found.
+      {inserted,
+       false,
+       {"--differ", "17"},
+       {"transaction 100 (the 11th in the log): added to the log: not in the "
+        "baseline",
+        "transaction 15 (the 16th in the log): /answer/transaction[1]/"
+        "object[@id=\"o15\"]/property[@name=\"caption\"]/text() is \"Caption "
+        "15 (changed)\" where the baseline has \"Caption 15\""}},
+      // Two removed, and the last two lost: one difference each.
+      {removed,
+       false,
+       {},
+       {"removed from the log: transaction 5, transaction 6"}},
+      {range(1, 18),
+       false,
+       {},
+       {"removed from the log: transaction 19, "
+        "transaction 20"}},
+  };
+  for (const Edit& edit : edits) {
+    dir.write("action_log.xml", logOf(edit.seqs, edit.layout));
+    TempDir other;
+    StandInProvider provider(other.path(), edit.flags);
+    const RunResult result = replay(provider, kCompare);
+    std::string lines;
+    for (const std::string& line : edit.lines) {
+      lines += "Differs from the baseline: " + line + "\n";
+    }
+    EXPECT_EQ(result.err.substr(0, result.err.find("Delivered ")), lines)
+        << result.err;
+    EXPECT_EQ(result.status, edit.lines.empty() ? 0 : 1) << result.err;
+  }
+  // A baseline the client recorded before: still paired, by the fingerprint
+  // of the text as it was sent.
+  dir.write("action_log.xml", logOf(range(1, 20)));
+  TempDir other;
+  StandInProvider provider(other.path());
+  const RunResult traced = replay(provider, {{"MDPROVIDER_TRACE", "trace"},
+                                             {"MDPROVIDER_RECORD", "v2.txt"}});
+  ASSERT_EQ(traced.status, 0) << traced.err;
+  const std::vector<std::string> requests =
+      test_support::readTrace(dir.path() + "/trace");
+  std::string version1 = "KesMDProviderClient baseline 1\n";
+  std::string recorded = read("v2.txt");
+  std::size_t at = recorded.find("\nrecord ");
+  for (const std::string& request : requests) {
+    const std::size_t end = recorded.find('\n', at + 1);
+    std::string header = recorded.substr(at + 1, end - at - 1);
+    const std::size_t media = header.find(" media ");
+    const std::size_t body = header.find(" body ");
+    const std::size_t print = header.find(" request ") + 9;
+    const std::size_t type = request.find("type=\"") + 6;
+    const std::size_t action = request.find("action=\"") + 8;
+    header.replace(
+        print, 16,
+        legacyRequestFingerprint(
+            request.substr(type, request.find('"', type) - type),
+            request.substr(action, request.find('"', action) - action),
+            request));
+    header.erase(media, body - media);
+    const std::size_t size = std::stoul(header.substr(header.rfind(' ') + 1));
+    version1 += header + "\n" + recorded.substr(end + 1, size) + "\n";
+    at = end + size + 1;
+  }
+  version1 += "end " + std::to_string(requests.size()) + "\n";
+  dir.write("v1.txt", version1);
+  StandInProvider again(other.path(), {"--differ", "5"});
+  const RunResult old =
+      replay(again, {{"MDPROVIDER_BASELINE", "v1.txt"},
+                     {"MDPROVIDER_BASELINE_RULES", "baseline_rules.txt"}});
+  EXPECT_EQ(old.status, 1);
+  EXPECT_EQ(linesOf(old.err, "Differs from the baseline: transaction 4: "), 1)
+      << old.err;
+  EXPECT_EQ(linesOf(old.err, "Differs from the baseline: "), 1) << old.err;
+}
+
+// Every answer differs: the console shows the first 50, then the digest
+// by place; a rule that matched nothing is named.
+TEST_F(BaselineRunTest, ManyDifferencesEndInADigest) {
+  dir.write("action_log.xml", logOf(range(1, 60)));
+  record("base.txt");
+  dir.write("typo_rules.txt", "mask /*/@id\nmask /*/@tiem\n");
+  StandInProvider provider(dir.path());
+  Env env = {{"MDPROVIDER_BASELINE", "base.txt"},
+             {"MDPROVIDER_BASELINE_RULES", "typo_rules.txt"},
+             {"MDPROVIDER_REPORT", "report.xml"}};
+  const RunResult result = replay(provider, env);
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(linesOf(result.err, "Differs from the baseline: "), 50);
+  const std::string end = result.err.substr(result.err.find("\nDelivered "));
+  const std::size_t summary = end.find('\n', 1);
+  EXPECT_EQ(end.substr(summary + 1),
+            "13 more differences from the baseline than the 50 shown: the "
+            "report holds each, the digest below each kind\n"
+            "Differences by place: 63 answers: /answer/@time is (values vary) "
+            "where the baseline has (values vary)\n"
+            "Rule \"typo_rules.txt\" line 2 (mask /*/@tiem) matched nothing "
+            "in 63 answers\n");
+  const std::string report = read("report.xml");
+  EXPECT_NE(report.find("<system-out>Differences by place: 63 answers: "),
+            std::string::npos);
+  EXPECT_NE(report.find("failures=\"63\""), std::string::npos);
+}
+
+// A recording of part of the log says so, and so does its file.
+TEST_F(BaselineRunTest, ARecordingOfPartOfTheLogSaysSo) {
+  StandInProvider provider(dir.path());
+  const RunResult result =
+      replay(provider, {{"MDPROVIDER_RECORD", "part.txt"}}, {"-b2", "-e3"});
+  EXPECT_EQ(result.status, 1);  // the stand-in knows no Region yet: 404
+  EXPECT_NE(result.err.find("The recording \"part.txt\" holds only the "
+                            "transactions of -b2 -e3: mdprovider_baseline "
+                            "accept merges it into a baseline of the whole "
+                            "log\n"),
+            std::string::npos)
+      << result.err;
+  EXPECT_EQ(
+      read("part.txt").rfind("KesMDProviderClient baseline 2\nrange 2 3\n", 0),
+      0u);
 }
 
 }  // namespace
