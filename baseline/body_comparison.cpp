@@ -14,14 +14,17 @@ namespace {
 constexpr std::size_t kContext = 3;
 constexpr std::size_t kWindowLines = 2000;
 
-// One side made ready: its normal form with the rules applied, hashed.
-bool prepare(std::string_view body, const ComparisonRules& rules,
-             platform::XmlNameTable& names, ComparedForm& side,
-             platform::XmlNormalFormFault& fault, RuleUse* use) {
-  if (!platform::buildXmlNormalForm(body, names, side.form, fault)) {
-    side.form = platform::XmlNormalForm();
-    return false;
-  }
+// One side's normal form, or false with `fault`.
+bool build(std::string_view body, platform::XmlNameTable& names,
+           ComparedForm& side, platform::XmlNormalFormFault& fault) {
+  if (platform::buildXmlNormalForm(body, names, side.form, fault)) return true;
+  side.form = platform::XmlNormalForm();
+  return false;
+}
+
+// The evaluators on one side, then its hashes.
+void evaluate(const ComparisonRules& rules, platform::XmlNameTable& names,
+              ComparedForm& side, RuleUse* use) {
   dropLayout(side.form, names);
   std::vector<char> matched;
   applyRules(rules, names, side.form, matched);
@@ -30,7 +33,6 @@ bool prepare(std::string_view body, const ComparisonRules& rules,
     use->matched = std::move(matched);
   }
   side.hashes = subtreeHashes(side.form);
-  return true;
 }
 
 void compareBytes(std::string_view answer, std::string_view baseline,
@@ -81,7 +83,8 @@ BodyDifference compareBytes(std::string_view answer,
 }
 
 BodyDifference compareBodies(std::string_view answer, std::string_view baseline,
-                             const ComparisonRules& rules, RuleUse* use) {
+                             const ComparisonRules& rules, RuleUse* use,
+                             std::string* release) {
   BodyDifference result;
   if (answer == baseline) return result;
   if (answer.empty() || baseline.empty()) {
@@ -95,17 +98,19 @@ BodyDifference compareBodies(std::string_view answer, std::string_view baseline,
     return result;
   }
   platform::XmlNameTable names(rules.prefixes());
-  // One side at a time: the rules' view of one is gone before the other's
-  // is made.
   ComparedForm theirs;
   ComparedForm mine;
   platform::XmlNormalFormFault theirFault;
   platform::XmlNormalFormFault myFault;
-  const bool baselineIsXml =
-      prepare(baseline, rules, names, theirs, theirFault, nullptr);
-  const bool answerIsXml = prepare(answer, rules, names, mine, myFault, use);
+  const bool baselineIsXml = build(baseline, names, theirs, theirFault);
+  const bool answerIsXml = build(answer, names, mine, myFault);
   const bool tooDeep = theirFault.tooDeep || myFault.tooDeep;
   if (answerIsXml && baselineIsXml) {
+    // The forms hold all that is compared now: the baseline's text goes
+    // before the rules' views are made, one side at a time.
+    if (release != nullptr) std::string().swap(*release);
+    evaluate(rules, names, theirs, nullptr);
+    evaluate(rules, names, mine, use);
     TreeComparison compared;
     compareForms(mine, theirs, names, rules, BodyDifference::kListed, compared);
     result.count = compared.count;

@@ -36,7 +36,10 @@ struct RuleUse {
 // Compares two bodies byte for byte, whatever they hold.
 BodyDifference compareBytes(std::string_view answer, std::string_view baseline);
 
-// Compares two bodies. Throws a TOVException when memory runs out.
+// Compares two bodies. `release`, when given, holds the baseline's text and
+// is emptied once the comparison no longer needs it, to leave room for the
+// rules. Throws a TOVException when memory runs out.
 BodyDifference compareBodies(std::string_view answer, std::string_view baseline,
                              const ComparisonRules& rules,
-                             RuleUse* use = nullptr);
+                             RuleUse* use = nullptr,
+                             std::string* release = nullptr);

@@ -153,7 +153,7 @@ bool ComparisonRules::add(Kind kind, const std::string& xpath,
   }
   Rule rule{kind, platform::XmlXPath(), by, text, line};
   if (!rule.xpath.compile(xpath, reason)) return false;
-  readValues_ = readValues_ || rule.xpath.readsValues();
+  reach_ = reach_.joined(rule.xpath.reach());
   rules_.push_back(std::move(rule));
   return true;
 }

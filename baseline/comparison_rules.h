@@ -50,8 +50,8 @@ class ComparisonRules {
   const std::vector<std::pair<std::string, std::string>>& prefixes() const {
     return prefixes_;
   }
-  // Whether any rule's XPath looks at values, not only names and places.
-  bool readValues() const { return readValues_; }
+  // What of an answer the rules' XPaths can see, all together.
+  const platform::XmlXPathReach& reach() const { return reach_; }
   // The file the rules were read from, for messages.
   const std::string& source() const { return source_; }
   void setSource(const std::string& source) { source_ = source; }
@@ -61,7 +61,7 @@ class ComparisonRules {
 
   std::vector<std::pair<std::string, std::string>> prefixes_;
   std::vector<Rule> rules_;
-  bool readValues_ = false;
+  platform::XmlXPathReach reach_{false, false, 0};
   std::string source_;
 };
 

@@ -94,8 +94,9 @@ Verdict compareRecords(const baseline_file::RecordHeader& answer,
   BodyDifference difference;
   if (body != theirs) {
     // Only the head of a body longer than any compared is held.
-    difference = baseline.partial ? compareBytes(body, theirs)
-                                  : compareBodies(body, theirs, rules, use);
+    difference = baseline.partial
+                     ? compareBytes(body, theirs)
+                     : compareBodies(body, theirs, rules, use, &theirs);
   }
   verdict.count = found.size() + difference.count;
   for (Difference& each : difference.differences) {

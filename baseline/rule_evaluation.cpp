@@ -87,7 +87,7 @@ void applyRules(const ComparisonRules& rules, platform::XmlNameTable& names,
   }
   matched.resize(all.size(), 0);
   {
-    platform::XmlXPathView view(form, names, rules.readValues());
+    platform::XmlXPathView view(form, names, rules.reach());
     for (const Kind kind :
          {Kind::kIgnore, Kind::kMask, Kind::kUnordered, Kind::kQName}) {
       for (std::size_t r = 0; r < all.size(); ++r) {
@@ -125,8 +125,8 @@ void applyRules(const ComparisonRules& rules, platform::XmlNameTable& names,
           }
         }
         // Later rules see what earlier ones left.
-        if (kind == Kind::kIgnore) view.remove(hits);
-        if (kind == Kind::kMask) view.mask(hits);
+        if (kind == Kind::kIgnore) view.removeSelected();
+        if (kind == Kind::kMask) view.maskSelected();
       }
     }
   }

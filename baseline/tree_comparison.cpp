@@ -48,17 +48,18 @@ struct Side {
 };
 
 // How the children of one element are named in places: by position among
-// their name, or by an identifying attribute unique among them.
+// their name, or by an identifying attribute unique among them. Costs a few
+// words a child, whatever the values.
 class ChildNames {
  public:
   ChildNames(const Side& side, const std::vector<std::uint32_t>& children,
              std::uint32_t idName, std::uint32_t nameName)
       : side_(side), children_(children) {
     std::unordered_map<std::uint32_t, std::size_t> seen;
-    std::unordered_map<std::string, std::size_t> identities;
+    std::vector<std::uint64_t> identities;
     for (const std::uint32_t child : children) {
       const std::uint32_t key = side.keyOf(child);
-      positions_.push_back(++seen[key]);
+      positions_.push_back(static_cast<std::uint32_t>(++seen[key]));
       const XmlNormalForm::Attribute* attribute = nullptr;
       if (key != kTextKey) {
         const XmlNormalForm::Node& node = side.form.nodes[child];
@@ -72,13 +73,16 @@ class ChildNames {
         }
       }
       identity_.push_back(attribute);
-      if (attribute != nullptr) ++identities[identityKey(child, attribute)];
+      hashes_.push_back(attribute == nullptr ? 0
+                                             : identityHash(key, *attribute));
+      if (attribute != nullptr) identities.push_back(hashes_.back());
     }
     counts_ = seen;
+    std::sort(identities.begin(), identities.end());
     for (std::size_t i = 0; i < children.size(); ++i) {
-      unique_.push_back(identity_[i] != nullptr &&
-                        identities[identityKey(children[i], identity_[i])] ==
-                            1);
+      const auto [first, last] =
+          std::equal_range(identities.begin(), identities.end(), hashes_[i]);
+      unique_.push_back(identity_[i] != nullptr && last - first == 1);
     }
   }
 
@@ -88,7 +92,7 @@ class ChildNames {
     return identity_[i] == nullptr ? std::string_view()
                                    : side_.form.value(*identity_[i]);
   }
-  bool hasIdentity(std::size_t i) const { return unique_[i]; }
+  bool hasIdentity(std::size_t i) const { return unique_[i] != 0; }
 
   std::string label(std::size_t i, const platform::XmlNameTable& names,
                     bool atRoot) const {
@@ -101,7 +105,7 @@ class ChildNames {
     }
     std::string label = names.shown(key);
     if (atRoot) return label;
-    if (unique_[i]) {
+    if (unique_[i] != 0) {
       return label + "[@" + names.shown(identity_[i]->name) + "=" +
              platform::shownText(identity(i), kIdentityWidth, true) + "]";
     }
@@ -109,18 +113,22 @@ class ChildNames {
   }
 
  private:
-  std::string identityKey(std::uint32_t child,
-                          const XmlNormalForm::Attribute* attribute) const {
-    std::string key = std::to_string(side_.keyOf(child));
-    key += '\0';
-    key.append(side_.form.value(*attribute));
-    return key;
+  // Of the child's name and its identifying value; two alike are never
+  // both unique (a clash of hashes only names them by position).
+  std::uint64_t identityHash(std::uint32_t key,
+                             const XmlNormalForm::Attribute& attribute) const {
+    std::uint64_t hash = 0xcbf29ce484222325ULL ^ key;
+    for (const char c : side_.form.value(attribute)) {
+      hash = (hash ^ static_cast<unsigned char>(c)) * 0x100000001b3ULL;
+    }
+    return hash | 1;
   }
 
   const Side& side_;
   const std::vector<std::uint32_t>& children_;
-  std::vector<std::size_t> positions_;
+  std::vector<std::uint32_t> positions_;
   std::vector<const XmlNormalForm::Attribute*> identity_;
+  std::vector<std::uint64_t> hashes_;
   std::vector<char> unique_;
   std::unordered_map<std::uint32_t, std::size_t> counts_;
 };

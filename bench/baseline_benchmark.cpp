@@ -55,7 +55,7 @@ double run(long count, bool otherForm, long& differing) {
   AnswerJudge judge;
   std::string problem;
   const auto configured = Clock::now();
-  const bool usable = judge.configure(true, problem);
+  const bool usable = judge.configure(true, SeqRange(), problem);
   startSeconds =
       std::chrono::duration<double>(Clock::now() - configured).count();
   if (!usable) {
@@ -71,10 +71,17 @@ double run(long count, bool otherForm, long& differing) {
     const auto made = Clock::now();
     std::string& text = payloads[i % 64];
     std::string& body = bodies[i % 64];
-    text = payload(i);
+    text = "<mdprovider type=\"action\" action=\"execute\" model=\"M\">" +
+           payload(i) + "</mdprovider>";
     body = answer(i, otherForm);
     making += std::chrono::duration<double>(Clock::now() - made).count();
-    judge.judge(keyOf(i), text, 200, body);
+    Answered answered;
+    answered.key = keyOf(i);
+    answered.request = text;
+    answered.status = 200;
+    answered.mediaType = "application/xml";
+    answered.body = body;
+    judge.judge(answered);
   }
   if (!judge.commit(problem)) {
     std::fprintf(stderr, "%s\n", problem.c_str());

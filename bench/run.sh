@@ -20,4 +20,11 @@ python3 bench/run_benchmarks.py build-bench bench/data --rounds "${1:-5}" "${bas
 build-bench/bench/request_benchmark --benchmark_min_time=0.5
 python3 bench/delivery_benchmark.py build-bench bench/data --rounds 5 || status=1
 python3 bench/baseline_delivery_benchmark.py build-bench bench/data --rounds 5 || status=1
+# One large answer compared as XML under rules, each in a process of its
+# own: its peak against 64 MiB plus 4 times the answer and its record.
+for mib in 4 32 128; do
+  for rule in "mask /*/@time" "mask //object/@created"; do
+    build-bench/bench/large_answer_memory bench/data "$mib" "$rule" || status=1
+  done
+done
 exit $status

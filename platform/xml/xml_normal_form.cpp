@@ -113,14 +113,17 @@ const XmlNormalForm::Attribute* XmlNormalForm::attribute(
 }
 
 void XmlNormalForm::setValue(Attribute& attribute, std::string_view text) {
+  // An attribute's size has 30 bits.
+  if (text.size() >= (std::size_t{1} << 30)) outOfMemory();
   attribute.value = narrow(values.size());
-  attribute.size = narrow(text.size());
+  attribute.size = static_cast<std::uint32_t>(text.size()) & 0x3FFFFFFFu;
   values.append(text);
 }
 
 void XmlNormalForm::setValue(Node& text, std::string_view value) {
-  text.value = narrow(values.size());
-  text.size = narrow(value.size());
+  text.name = narrow(values.size());
+  text.attributes = narrow(value.size());
+  text.attributesEnd = 0;
   values.append(value);
 }
 
@@ -219,7 +222,7 @@ class NormalFormBuilder {
     form_.attributes.clear();
     form_.values.clear();
     form_.bindings.assign(1, XmlNormalForm::Binding());
-    form_.values.reserve(text.size() / 2);
+    reserveFor(text);
     form_.nodes.emplace_back();  // the document
     open_.push_back(Open{0, 0});
     const bool parsed = parser_.feed(text.data(), text.size(), true);
@@ -239,6 +242,25 @@ class NormalFormBuilder {
     std::uint32_t scopeBefore;
   };
 
+  // Room for what the text can hold at most, counted in one pass: a
+  // vector that doubles as it fills would cost up to twice the form.
+  void reserveFor(std::string_view text) {
+    std::size_t elements = 0;
+    std::size_t texts = 1;
+    std::size_t equals = 0;
+    for (std::size_t at = 0; at < text.size(); ++at) {
+      const char c = text[at];
+      if (c == '=') ++equals;
+      if (c != '<') continue;
+      if (at > 0 && text[at - 1] != '>') ++texts;
+      const char next = at + 1 < text.size() ? text[at + 1] : '/';
+      if (next != '/' && next != '!' && next != '?') ++elements;
+    }
+    form_.nodes.reserve(elements + texts + 1);
+    form_.attributes.reserve(equals);
+    form_.values.reserve(text.size() / 2);
+  }
+
   static NormalFormBuilder& of(void* data) {
     return ExpatParser::owner<NormalFormBuilder>(data);
   }
@@ -247,8 +269,8 @@ class NormalFormBuilder {
     if (textSize_ == 0) return;
     XmlNormalForm::Node node;
     node.kind = XmlNormalForm::Kind::kText;
-    node.value = narrow(textStart_);
-    node.size = narrow(textSize_);
+    node.name = narrow(textStart_);
+    node.attributes = narrow(textSize_);
     const auto index = narrow(form_.nodes.size());
     node.end = index + 1;
     if (isBlank(form_.value(node))) node.flags = XmlNormalForm::kBlank;

@@ -62,6 +62,95 @@ bool looksAtValues(const std::string& xpath) {
   return false;
 }
 
+// The XPath's steps at the top level (outside predicates and literals).
+std::vector<std::string> stepsOf(const std::string& xpath) {
+  std::vector<std::string> steps;
+  std::string step;
+  int depth = 0;
+  char quote = 0;
+  for (const char c : xpath) {
+    if (quote != 0) {
+      if (c == quote) quote = 0;
+    } else if (c == '"' || c == '\'') {
+      quote = c;
+    } else if (c == '[' || c == '(') {
+      ++depth;
+    } else if (c == ']' || c == ')') {
+      --depth;
+    } else if (c == '/' && depth == 0) {
+      steps.push_back(step);
+      step.clear();
+      continue;
+    }
+    step += c;
+  }
+  steps.push_back(step);
+  return steps;
+}
+
+// A predicate that looks at the element's own attributes and place only.
+bool predicateStaysHere(const std::string& predicate) {
+  for (std::size_t at = 0; at < predicate.size(); ++at) {
+    const char c = predicate[at];
+    if (c == '"' || c == '\'') {
+      const std::size_t end = predicate.find(c, at + 1);
+      if (end == std::string::npos) return false;
+      at = end;
+    } else if (c == '/' || c == '.') {
+      return false;
+    } else if (isNameChar(c) && (c < '0' || c > '9') &&
+               (at == 0 ||
+                (!isNameChar(predicate[at - 1]) && predicate[at - 1] != '@'))) {
+      std::size_t end = at;
+      while (end < predicate.size() &&
+             (isNameChar(predicate[end]) || predicate[end] == ':')) {
+        ++end;
+      }
+      const std::string word = predicate.substr(at, end - at);
+      if (word != "and" && word != "or" && word != "not" && word != "last" &&
+          word != "position" && word != "true" && word != "false") {
+        return false;
+      }
+      at = end - 1;
+    }
+  }
+  return true;
+}
+
+// How deep an absolute path of child and attribute steps goes; -1 for any
+// other XPath.
+int depthOf(const std::string& xpath) {
+  if (xpath.empty() || xpath[0] != '/') return -1;
+  const std::vector<std::string> steps = stepsOf(xpath);
+  int depth = 0;
+  for (std::size_t i = 1; i < steps.size(); ++i) {
+    std::string step = steps[i];
+    if (step.empty()) return -1;  // "//"
+    const std::size_t open = step.find('[');
+    if (open != std::string::npos) {
+      for (std::size_t at = open; at < step.size();) {
+        const std::size_t close = step.find(']', at);
+        if (step[at] != '[' || close == std::string::npos ||
+            !predicateStaysHere(step.substr(at + 1, close - at - 1))) {
+          return -1;
+        }
+        at = close + 1;
+      }
+      step.resize(open);
+    }
+    if (step.rfind("child::", 0) == 0) step.erase(0, 7);
+    if (step[0] == '@' || step.rfind("attribute::", 0) == 0) {
+      if (i + 1 != steps.size()) return -1;
+      continue;
+    }
+    if (step.find("::") != std::string::npos || step == "." || step == "..") {
+      return -1;
+    }
+    ++depth;
+  }
+  return depth;
+}
+
 std::string xpathFault(const pugi::xpath_parse_result& parsed,
                        const std::string& xpath) {
   std::string reason = std::string(parsed.description()) + " at character " +
@@ -99,7 +188,10 @@ bool XmlXPath::compile(const std::string& xpath, std::string& reason) {
       return false;
     }
     query_ = std::move(query);
-    readsValues_ = looksAtValues(xpath);
+    reach_.values = looksAtValues(xpath);
+    reach_.text = reach_.values || xpath.find("text()") != std::string::npos ||
+                  xpath.find("node()") != std::string::npos;
+    reach_.depth = depthOf(xpath);
     return true;
 #ifndef PUGIXML_NO_EXCEPTIONS
   } catch (const pugi::xpath_exception& failure) {
@@ -112,21 +204,37 @@ bool XmlXPath::compile(const std::string& xpath, std::string& reason) {
   }
 }
 
+XmlXPathReach XmlXPathReach::joined(const XmlXPathReach& other) const {
+  XmlXPathReach both;
+  both.values = values || other.values;
+  both.text = text || other.text;
+  both.depth = depth < 0 || other.depth < 0 ? -1 : std::max(depth, other.depth);
+  return both;
+}
+
 struct XmlXPathView::Tree {
   pugi::xml_document document;
   // pugixml's nodes and attributes by address, with the normal form's
   // numbers, sorted for a look-up.
   std::vector<std::pair<const void*, std::uint32_t>> nodes;
-  std::vector<std::pair<const void*, std::uint32_t>> attributes;
-  std::vector<std::uint32_t> attributeOwner;  // by attribute number
-  std::vector<pugi::xml_node_struct*> byNumber;
-  std::vector<pugi::xml_attribute_struct*> attributeByNumber;
+  pugi::xpath_node_set last;  // the last selection
+  const XmlNormalForm* form = nullptr;
+  const XmlNameTable* names = nullptr;
 
-  template <typename Handle>
+  // An attribute's number, by its element and its name, which is the only
+  // one of that name there.
+  std::uint32_t attributeOf(const pugi::xml_attribute& attribute,
+                            std::uint32_t owner) const {
+    const XmlNormalForm::Attribute* found =
+        form->attribute(form->nodes[owner], names->find(attribute.name()));
+    return found == nullptr
+               ? XmlNodeRef::kNoAttribute
+               : static_cast<std::uint32_t>(found - form->attributes.data());
+  }
+
   static std::uint32_t find(
       const std::vector<std::pair<const void*, std::uint32_t>>& sorted,
-      Handle handle) {
-    const void* key = handle.internal_object();
+      const void* key) {
     const auto at = std::lower_bound(sorted.begin(), sorted.end(), key,
                                      [](const auto& pair, const void* wanted) {
                                        return pair.first < wanted;
@@ -137,33 +245,39 @@ struct XmlXPathView::Tree {
 };
 
 XmlXPathView::XmlXPathView(const XmlNormalForm& form, const XmlNameTable& names,
-                           bool withValues)
+                           const XmlXPathReach& reach)
     : tree_(std::make_unique<Tree>()) {
   try {
     Tree& tree = *tree_;
-    tree.nodes.reserve(form.nodes.size());
-    tree.attributes.reserve(form.attributes.size());
-    tree.attributeOwner.assign(form.attributes.size(), 0);
-    tree.byNumber.assign(form.nodes.size(), nullptr);
-    tree.attributeByNumber.assign(form.attributes.size(), nullptr);
+    tree.form = &form;
+    tree.names = &names;
     tree.nodes.emplace_back(tree.document.internal_object(), 0);
-    if (!form.nodes.empty()) tree.byNumber[0] = tree.document.internal_object();
     // The open elements, with where each subtree ends.
-    std::vector<std::pair<pugi::xml_node, std::uint32_t>> open{
+    struct Open {
+      pugi::xml_node node;
+      std::uint32_t end;
+    };
+    std::vector<Open> open{
         {tree.document, form.nodes.empty() ? 0 : form.nodes[0].end}};
     std::string value;
     for (std::uint32_t i = 1; i < form.nodes.size(); ++i) {
-      while (open.back().second <= i) open.pop_back();
+      while (open.back().end <= i) open.pop_back();
       const XmlNormalForm::Node& node = form.nodes[i];
-      pugi::xml_node parent = open.back().first;
+      // Deeper than any rule looks: passed over whole.
+      if (reach.depth >= 0 &&
+          open.size() > static_cast<std::size_t>(reach.depth)) {
+        i = node.end - 1;
+        continue;
+      }
+      pugi::xml_node parent = open.back().node;
       if (node.kind == XmlNormalForm::Kind::kText) {
+        if (!reach.text) continue;
         pugi::xml_node text = parent.append_child(pugi::node_pcdata);
-        if (withValues) {
+        if (reach.values) {
           value.assign(form.value(node));
           text.set_value(value.c_str());
         }
         tree.nodes.emplace_back(text.internal_object(), i);
-        tree.byNumber[i] = text.internal_object();
         continue;
       }
       pugi::xml_node element = parent.append_child(pugi::node_element);
@@ -172,21 +286,16 @@ XmlXPathView::XmlXPathView(const XmlNormalForm& form, const XmlNameTable& names,
         const XmlNormalForm::Attribute& from = form.attributes[a];
         pugi::xml_attribute attribute =
             element.append_attribute(names.shown(from.name).c_str());
-        if (withValues) {
+        if (reach.values) {
           value.assign(form.value(from));
           attribute.set_value(value.c_str());
         }
-        tree.attributes.emplace_back(attribute.internal_object(), a);
-        tree.attributeByNumber[a] = attribute.internal_object();
-        tree.attributeOwner[a] = i;
       }
       tree.nodes.emplace_back(element.internal_object(), i);
-      tree.byNumber[i] = element.internal_object();
-      open.emplace_back(element, node.end);
+      open.push_back({element, node.end});
     }
     if (takeAllocationFailure()) outOfMemory();
     std::sort(tree.nodes.begin(), tree.nodes.end());
-    std::sort(tree.attributes.begin(), tree.attributes.end());
   } catch (const std::bad_alloc&) {
     outOfMemory();
   }
@@ -195,22 +304,23 @@ XmlXPathView::XmlXPathView(const XmlNormalForm& form, const XmlNameTable& names,
 XmlXPathView::~XmlXPathView() = default;
 
 std::vector<XmlNodeRef> XmlXPathView::select(const XmlXPath& xpath) {
+  Tree& tree = *tree_;
   std::vector<XmlNodeRef> selected;
   try {
-    pugi::xpath_node_set found =
-        xpath.query().query.evaluate_node_set(tree_->document);
-    found.sort(false);
-    selected.reserve(found.size());
-    for (const pugi::xpath_node& hit : found) {
+    tree.last = xpath.query().query.evaluate_node_set(tree.document);
+    tree.last.sort(false);
+    selected.reserve(tree.last.size());
+    for (const pugi::xpath_node& hit : tree.last) {
       XmlNodeRef ref;
       if (hit.attribute()) {
-        ref.attribute = Tree::find(tree_->attributes, hit.attribute());
-        if (ref.attribute == XmlNodeRef::kNoAttribute) continue;
-        ref.node = tree_->attributeOwner[ref.attribute];
-      } else {
-        ref.node = Tree::find(tree_->nodes, hit.node());
+        ref.node = Tree::find(tree.nodes, hit.parent().internal_object());
         if (ref.node == XmlNodeRef::kNoAttribute) continue;
+        ref.attribute = tree.attributeOf(hit.attribute(), ref.node);
+        if (ref.attribute == XmlNodeRef::kNoAttribute) continue;
+      } else {
+        ref.node = Tree::find(tree.nodes, hit.node().internal_object());
       }
+      if (ref.node == XmlNodeRef::kNoAttribute) continue;
       selected.push_back(ref);
     }
   } catch (const std::bad_alloc&) {
@@ -220,27 +330,28 @@ std::vector<XmlNodeRef> XmlXPathView::select(const XmlXPath& xpath) {
   return selected;
 }
 
-void XmlXPathView::remove(const std::vector<XmlNodeRef>& refs) {
-  Tree& tree = *tree_;
+void XmlXPathView::removeSelected() {
+  const pugi::xpath_node_set& last = tree_->last;
   // Last first: a node is never touched after its ancestor went.
-  for (auto ref = refs.rbegin(); ref != refs.rend(); ++ref) {
-    pugi::xml_node owner(tree.byNumber[ref->node]);
-    if (ref->isAttribute()) {
-      owner.remove_attribute(
-          pugi::xml_attribute(tree.attributeByNumber[ref->attribute]));
-    } else if (ref->node != 0) {
-      owner.parent().remove_child(owner);
+  for (std::size_t i = last.size(); i-- > 0;) {
+    const pugi::xpath_node& hit = last[i];
+    if (hit.attribute()) {
+      hit.parent().remove_attribute(hit.attribute());
+    } else if (hit.node().parent() &&
+               hit.node().parent().type() != pugi::node_document) {
+      hit.node().parent().remove_child(hit.node());
     }
   }
+  tree_->last = pugi::xpath_node_set();
 }
 
-void XmlXPathView::mask(const std::vector<XmlNodeRef>& refs) {
-  Tree& tree = *tree_;
-  for (auto ref = refs.rbegin(); ref != refs.rend(); ++ref) {
-    pugi::xml_node node(tree.byNumber[ref->node]);
-    if (ref->isAttribute()) {
-      pugi::xml_attribute(tree.attributeByNumber[ref->attribute])
-          .set_value(kMaskedValue.data());
+void XmlXPathView::maskSelected() {
+  const pugi::xpath_node_set& last = tree_->last;
+  for (std::size_t i = last.size(); i-- > 0;) {
+    const pugi::xpath_node& hit = last[i];
+    pugi::xml_node node = hit.node();
+    if (hit.attribute()) {
+      pugi::xml_attribute(hit.attribute()).set_value(kMaskedValue.data());
     } else if (node.type() == pugi::node_pcdata) {
       node.set_value(kMaskedValue.data());
     } else if (node.type() == pugi::node_element) {
@@ -248,6 +359,7 @@ void XmlXPathView::mask(const std::vector<XmlNodeRef>& refs) {
       node.remove_attributes();
     }
   }
+  tree_->last = pugi::xpath_node_set();
   if (takeAllocationFailure()) outOfMemory();
 }
 

@@ -12,22 +12,32 @@
 
 namespace platform {
 
+// How much of an answer an XPath can see: the view made for it holds no
+// more, so that a rule like `/*/@time` costs next to nothing on a large
+// answer.
+struct XmlXPathReach {
+  bool values = true;  // text and attribute values, not only names
+  bool text = true;    // text nodes
+  int depth = -1;      // elements this deep at most (the root is 1); -1 all
+
+  // What two XPaths together can see.
+  XmlXPathReach joined(const XmlXPathReach& other) const;
+};
+
 // An XPath compiled once; copies share it.
 class XmlXPath {
  public:
   // False with `reason` ("<the fault> at character N of the XPath"), or when
   // the XPath gives a value rather than nodes.
   bool compile(const std::string& xpath, std::string& reason);
-  // Whether what it selects can hang on values (text and attribute values)
-  // rather than on names and places alone.
-  bool readsValues() const { return readsValues_; }
+  const XmlXPathReach& reach() const { return reach_; }
 
   struct Query;
   const Query& query() const { return *query_; }
 
  private:
   std::shared_ptr<const Query> query_;
-  bool readsValues_ = true;
+  XmlXPathReach reach_;
 };
 
 // A node an XPath selected: an element or a text, or one of an element's
@@ -39,13 +49,13 @@ struct XmlNodeRef {
   bool isAttribute() const { return attribute != kNoAttribute; }
 };
 
-// What XPaths are evaluated on: a tree made from one normal form (with its
-// values only when `withValues`), made once for an answer's rules and gone
-// before the other answer's is made.
+// What XPaths are evaluated on: a tree made from one normal form, of what
+// `reach` lets them see, made once for an answer's rules and gone before
+// the other answer's is made.
 class XmlXPathView {
  public:
   XmlXPathView(const XmlNormalForm& form, const XmlNameTable& names,
-               bool withValues);
+               const XmlXPathReach& reach);
   ~XmlXPathView();
   XmlXPathView(const XmlXPathView&) = delete;
   XmlXPathView& operator=(const XmlXPathView&) = delete;
@@ -53,12 +63,12 @@ class XmlXPathView {
   // The nodes selected, in document order; node 0 is the document. Throws a
   // TOVException when memory runs out.
   std::vector<XmlNodeRef> select(const XmlXPath& xpath);
-  // Later selections no longer see the nodes of one selection (and their
-  // subtrees)...
-  void remove(const std::vector<XmlNodeRef>& selected);
+  // Later selections no longer see the nodes of the last selection (and
+  // their subtrees)...
+  void removeSelected();
   // ...or see them masked: an element without content or attributes, a
   // text or an attribute with a value of its own.
-  void mask(const std::vector<XmlNodeRef>& selected);
+  void maskSelected();
 
  private:
   struct Tree;
