@@ -46,7 +46,7 @@ bool MDProviderClient::initialize() {
     return false;
   }
   startRun();
-  return openReport();
+  return openReport() && openPage();
 }
 
 bool MDProviderClient::openReport() {

@@ -69,6 +69,7 @@ bool MDProviderClient::processRequest(const I18NString& type,
   const Judgement judgement =
       judge.judge(name, envelopePayload({buffer.data(), buffer.size() - 1}),
                   answer.status, answer.body);
+  runRecord.answered(answer.status, accepted);
   lastAnswered = std::move(name);
   answeredAny = true;
   // A difference is no rejection: the run goes on, and its first
@@ -76,6 +77,7 @@ bool MDProviderClient::processRequest(const I18NString& type,
   if (judgement.differs) {
     // It shows the answers' text as it is meant, references resolved.
     std::cerr << secrets.hidden(judgement.line) << std::endl;
+    showDifference(judgement);
     runRecord.fail(judgement.message, judgement.details);
   } else if (!accepted) {
     runRecord.fail(answer.status, answer.body, delivery.lastRejection());

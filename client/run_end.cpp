@@ -27,6 +27,7 @@ void MDProviderClient::startRun() {
 
 void MDProviderClient::noteRunFailure(const char* message) {
   runRecord.endWithError(message);
+  page.noteFailure(message);
 }
 
 void MDProviderClient::nextIsTransaction(unsigned long long ordinal,
@@ -57,6 +58,7 @@ void MDProviderClient::noteInterruption() {
   }
   std::cerr << line << std::endl;
   runRecord.endWithError(line);
+  page.noteInterruption(line);
 }
 
 bool MDProviderClient::finishRun(bool reachedEnd) {
@@ -91,13 +93,17 @@ bool MDProviderClient::finishRun(bool reachedEnd) {
                 << std::endl;
     } else if (!judge.commit(reason)) {
       std::cerr << reason << std::endl;
+      page.noteFailure(reason);
       finished = false;
     }
   }
-  if (!report.isOpen()) return finished;
   runRecord.finish();
-  if (report.commit(seconds, reason)) return finished;
-  std::cerr << "Failed to write the report \"" << report.path()
-            << "\": " << reason << std::endl;
-  return false;
+  if (report.isOpen() && !report.commit(seconds, reason)) {
+    const std::string line =
+        "Failed to write the report \"" + report.path() + "\": " + reason;
+    std::cerr << line << std::endl;
+    page.noteFailure(line);
+    finished = false;
+  }
+  return writePage(seconds) && finished;
 }
