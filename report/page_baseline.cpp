@@ -64,6 +64,7 @@ void differingRequest(HtmlOut& out, const RunPage::Differing& request) {
 }
 
 void digest(HtmlOut& out, const RunPage& page) {
+  if (!page.hasDigest()) return;
   out.raw("<h3>Differences by place</h3>\n");
   if (page.digest().empty()) {
     out.raw("<p class=\"note\">None.</p>\n");
@@ -128,6 +129,10 @@ void writeBaselineSection(HtmlOut& out, const RunPage& page) {
     out.raw("</p>\n");
   }
 
+  if (!page.hasRuleCheck()) {
+    out.raw("</section>\n");
+    return;
+  }
   out.raw("<h3>Rules that matched nothing</h3>\n");
   if (page.unmatchedRules().empty()) {
     out.raw("<p class=\"note\">None.</p>\n");

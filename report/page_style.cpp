@@ -52,7 +52,7 @@ svg .title{font-size:12px;font-weight:600;fill:var(--fg)}
 .bar{fill:var(--bar)}
 .key{display:inline-block;width:1.4em;height:.25em;vertical-align:middle;margin-right:.3em}
 .key.median{background:var(--median)}.key.max{background:var(--max)}
-.figures{display:grid;grid-template-columns:repeat(auto-fill,minmax(120px,1fr));gap:8px;margin:8px 0 12px}
+.figures{display:grid;grid-template-columns:repeat(auto-fill,minmax(140px,1fr));gap:8px;margin:8px 0 12px}
 ul.lines{margin:.3em 0;padding-left:1.2em}
 ul.lines li{overflow-wrap:anywhere}
 details.diff{border:1px solid var(--line);border-radius:6px;margin:6px 0}
@@ -77,6 +77,7 @@ dl.facts{grid-template-columns:1fr}dl.facts dd{margin-bottom:.3em}
 table.sbs,table.sbs tbody,table.sbs tr,table.sbs td{display:block;width:auto}
 table.sbs colgroup,table.sbs td.n,table.sbs td.m{display:none}
 table.sbs tr{border-bottom:1px solid var(--line)}
+figure{overflow-x:auto}figure svg{min-width:640px}
 }
 @media print{
 nav,.tools,input.filter{display:none}

@@ -133,7 +133,11 @@ void overTheRun(HtmlOut& out, const RunPage& page) {
   line(out, "axis", kLeft, plotBottom(), plotRight(), plotBottom());
   axisTitles(out, "request, in the order of the run",
              "answer time (logarithmic)");
-  for (const char* which : {"max", "median"}) {
+  // A slice of one request: its median is its maximum, one line says both.
+  const std::vector<const char*> drawn =
+      width == 1 ? std::vector<const char*>{"median"}
+                 : std::vector<const char*>{"max", "median"};
+  for (const char* which : drawn) {
     const bool median = which[1] == 'e';
     out.raw("<polyline class=\"").raw(which).raw("\" points=\"");
     for (const TimeSlices::Slice& slice : slices) {
@@ -217,6 +221,13 @@ void histogram(HtmlOut& out, const AnswerTimes& times) {
   out.raw(" from the shortest to the longest</figcaption>\n</figure>\n");
 }
 
+std::string withCommas(std::uint64_t value) {
+  std::string digits = std::to_string(value);
+  for (std::size_t at = digits.size(); at > 3; at -= 3)
+    digits.insert(at - 3, ",");
+  return digits;
+}
+
 void figure(HtmlOut& out, const char* id, const char* name,
             const std::string& value) {
   out.raw("<div class=\"card\"><b id=\"").raw(id).raw("\">").text(value);
@@ -242,10 +253,10 @@ void writeTimesSection(HtmlOut& out, const RunPage& page) {
   figure(out, "time-p90", "p90", shownMicros(times.percentile(90)));
   figure(out, "time-p99", "p99", shownMicros(times.percentile(99)));
   figure(out, "time-max", "maximum", shownMicros(times.max()));
-  std::string rate = std::to_string(
-      static_cast<long long>(std::llround(page.requestsPerSecond())));
-  figure(out, "time-rate", "requests a second", rate);
-  figure(out, "time-count", "answers timed", std::to_string(times.count()));
+  figure(out, "time-rate", "requests a second",
+         withCommas(static_cast<std::uint64_t>(
+             std::llround(page.requestsPerSecond()))));
+  figure(out, "time-count", "answers timed", withCommas(times.count()));
   out.raw(
       "</div>\n<p class=\"note\">A time is the request's from its "
       "building to the end of its answer. p50, p90 and p99 are nearest "

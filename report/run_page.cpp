@@ -148,6 +148,7 @@ void RunPage::addDifference(PageDifference difference) {
 
 void RunPage::setDigest(std::vector<DigestLine> lines) {
   comparing_ = true;
+  hasDigest_ = true;
   digest_.clear();
   for (DigestLine& line : lines) {
     digest_.push_back({shown(line.text, kTextWidth), line.count});
@@ -156,6 +157,7 @@ void RunPage::setDigest(std::vector<DigestLine> lines) {
 
 void RunPage::setUnmatchedRules(std::vector<std::string> rules) {
   comparing_ = true;
+  hasRuleCheck_ = true;
   rules_.clear();
   for (std::size_t i = 0; i < rules.size() && i < kRulesShown; ++i) {
     rules_.push_back(shown(rules[i], kTextWidth));

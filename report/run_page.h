@@ -129,6 +129,9 @@ class RunPage {
   std::vector<RankedRequest> slowest() const { return slowest_.sorted(); }
   const std::vector<Listed>& listed() const { return listed_; }
   bool comparing() const { return comparing_; }
+  // Whether the digest, and the rules' check, were handed at all.
+  bool hasDigest() const { return hasDigest_; }
+  bool hasRuleCheck() const { return hasRuleCheck_; }
   const std::vector<DigestLine>& digest() const { return digest_; }
   const std::vector<Differing>& differing() const { return differing_; }
   const std::vector<std::string>& unmatchedRules() const { return rules_; }
@@ -158,6 +161,8 @@ class RunPage {
   double lastEnded_ = 0;
   std::vector<Listed> listed_;
   bool comparing_ = false;
+  bool hasDigest_ = false;
+  bool hasRuleCheck_ = false;
   std::vector<DigestLine> digest_;
   std::vector<Differing> differing_;
   std::vector<std::string> rules_;
