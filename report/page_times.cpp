@@ -158,14 +158,19 @@ void overTheRun(HtmlOut& out, const RunPage& page) {
       out.decimal(scale.y(ms), 1).raw("\"/>\n");
     }
   }
-  out.raw(
-      "</svg>\n<figcaption><span class=\"key median\"></span>median and "
-      "<span class=\"key max\"></span>maximum of each slice of ");
-  out.count(width).raw(width == 1 ? " request" : " requests");
-  out.raw(" (")
-      .count(slices.size())
-      .raw(slices.size() == 1 ? " slice" : " slices");
-  out.raw(" over ").count(total).raw(" answers)</figcaption>\n</figure>\n");
+  out.raw("</svg>\n<figcaption>");
+  if (width == 1) {
+    out.raw(
+        "<span class=\"key median\"></span>the answer time of each request (");
+    out.count(total).raw(total == 1 ? " answer)" : " answers)");
+  } else {
+    out.raw(
+        "<span class=\"key median\"></span>median and <span class=\"key "
+        "max\"></span>maximum of each slice of ");
+    out.count(width).raw(" requests (").count(slices.size());
+    out.raw(" slices over ").count(total).raw(" answers)");
+  }
+  out.raw("</figcaption>\n</figure>\n");
 }
 
 void histogram(HtmlOut& out, const AnswerTimes& times) {

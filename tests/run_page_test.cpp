@@ -160,6 +160,8 @@ TEST(RunPageTest, TheFiguresOfTheRunAreOnThePage) {
   EXPECT_EQ(byId(html, "time-rate"), "20");
   // Slices of one request: one line is its median and its maximum.
   EXPECT_EQ(occurrences(html, "<polyline"), 1u);
+  EXPECT_NE(html.find("the answer time of each request (101 answers)"),
+            std::string::npos);
   // The slowest first, with its place in the run and its status.
   const std::size_t table = html.find("id=\"slowest-table\"");
   const std::string slowest =
@@ -197,6 +199,9 @@ TEST(RunPageTest, ListsAreCappedAndSayHowManyMore) {
     const std::string html = run.written();
     EXPECT_EQ(occurrences(html, "<td>rejected</td>"), 1000u);
     EXPECT_EQ(occurrences(html, "<polyline"), 2u) << "medians and maximums";
+    EXPECT_NE(html.find("maximum of each slice of 2 requests (503 slices over "
+                        "1,005 answers)"),
+              std::string::npos);
     EXPECT_EQ(occurrences(html, "<details class=\"diff\">"), 200u);
     EXPECT_EQ(occurrences(html, "<tr class=\"changed\">"), 200u);
     EXPECT_EQ(occurrences(html, "And 5 more difference lines."), 200u);
