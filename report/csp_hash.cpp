@@ -64,7 +64,7 @@ std::array<std::uint8_t, 32> sha256(std::string_view data) {
   }
   // The rest, the 0x80 that ends the data and its length in bits.
   std::uint8_t tail[128] = {};
-  const std::size_t rest = data.size() - at;
+  const std::size_t rest = data.size() % 64;  // what the blocks left
   for (std::size_t i = 0; i < rest; ++i) {
     tail[i] = static_cast<std::uint8_t>(data[at + i]);
   }
