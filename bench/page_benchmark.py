@@ -3,7 +3,8 @@
 local nginx with and without the page, in interleaved rounds, medians; the peak memory of the
 100k and 1M replays with the page and of the 1M one without; and the page of a 1M replay compared
 with a baseline from which every tenth answer differs (some 100,000 differences): its size, and
-what the run took. nginx is started on a free loopback port and stopped on every path.
+what the run took; and the page fed and written in-process (bench/page_feed_benchmark), its cost
+without the noise of a delivery. nginx is started on a free loopback port and stopped on every path.
 Usage: page_benchmark.py BUILD_DIR DATA_DIR [--rounds N]
 """
 
@@ -121,6 +122,10 @@ def main():
         ok = value <= limit
         print(f"  {label:<58} {value:7.3f} <= {limit:<6} {'ok' if ok else 'MISSED'}")
         return ok
+
+    print()
+    sys.stdout.flush()
+    subprocess.run([os.path.join(build, "bench", "page_feed_benchmark")], check=True)
 
     mib = 1024
     print("\ntargets")

@@ -72,8 +72,8 @@ void RunPage::requestEnded(const PageRequest& request) {
   }
   if (request.name == nullptr) {
     ++counts_.transactions;
-    if (counts_.transactions == 1) firstTransaction_ = nameOf(request);
-    lastTransaction_ = nameOf(request);
+    if (counts_.transactions == 1) firstTransaction_ = request.seq;
+    lastTransaction_ = request.seq;
   }
   const double recorded = recorded_;
   recorded_ = -1;
@@ -117,6 +117,14 @@ void RunPage::noteFailure(const std::string& message) {
 
 void RunPage::noteInterruption(const std::string& line) {
   interruption_ = shown(line, kTextWidth);
+}
+
+std::string RunPage::firstTransaction() const {
+  return "transaction " + std::to_string(firstTransaction_);
+}
+
+std::string RunPage::lastTransaction() const {
+  return "transaction " + std::to_string(lastTransaction_);
 }
 
 double RunPage::requestsPerSecond() const {

@@ -122,8 +122,8 @@ class RunPage {
   double requestsPerSecond() const;
   const std::string& failure() const { return failure_; }
   const std::string& interruption() const { return interruption_; }
-  const std::string& firstTransaction() const { return firstTransaction_; }
-  const std::string& lastTransaction() const { return lastTransaction_; }
+  std::string firstTransaction() const;
+  std::string lastTransaction() const;
   const AnswerTimes& times() const { return times_; }
   const TimeSlices& slices() const { return slices_; }
   std::vector<RankedRequest> slowest() const { return slowest_.sorted(); }
@@ -152,8 +152,9 @@ class RunPage {
   Counts counts_;
   std::string failure_;
   std::string interruption_;
-  std::string firstTransaction_;
-  std::string lastTransaction_;
+  // The first and last transaction's numbers: named only when written.
+  std::int32_t firstTransaction_ = 0;
+  std::int32_t lastTransaction_ = 0;
   AnswerTimes times_;
   TimeSlices slices_;
   TopRequests slowest_;
