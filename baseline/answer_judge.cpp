@@ -175,12 +175,8 @@ unsigned long long AnswerJudge::unreached() const {
   return reader_ ? reader_->records() - reader_->paired() - removed_ : 0;
 }
 
-std::vector<std::string> AnswerJudge::digest() const {
-  std::vector<std::string> lines;
-  for (const DifferenceDigest::Line& line : digest_.lines(kDigestLines)) {
-    lines.push_back(digestLine(line));
-  }
-  return lines;
+std::vector<DifferenceDigest::Line> AnswerJudge::digest() const {
+  return digest_.lines(kDigestLines);
 }
 
 std::vector<std::string> AnswerJudge::unmatchedRules() const {

@@ -82,8 +82,8 @@ class AnswerJudge {
   unsigned long long removed() const { return removed_; }
   // Records never paired that the run did not reach.
   unsigned long long unreached() const;
-  // "Differences by place: ..." lines, at most 20.
-  std::vector<std::string> digest() const;
+  // Each kind of difference and the answers it occurs in, at most 20.
+  std::vector<DifferenceDigest::Line> digest() const;
   // "Rule "<file>" line 3 (mask /*/@tiem) matched nothing in 20 answers".
   std::vector<std::string> unmatchedRules() const;
 

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds for speed, generates the action logs (once, into bench/data/) and
 # runs the replay benchmark, the per-request benchmark, the delivery
-# benchmark (against a local nginx) and the baseline's cost on delivery.
+# benchmark (against a local nginx), the baseline's cost on delivery and the
+# run's page's.
 #   bench/run.sh [ROUNDS] [BASELINE_CLIENT]
 # BASELINE_CLIENT: another build of the client (an earlier commit, built for
 # speed) that replays the 1M log in the same rounds.
@@ -20,6 +21,7 @@ python3 bench/run_benchmarks.py build-bench bench/data --rounds "${1:-5}" "${bas
 build-bench/bench/request_benchmark --benchmark_min_time=0.5
 python3 bench/delivery_benchmark.py build-bench bench/data --rounds 5 || status=1
 python3 bench/baseline_delivery_benchmark.py build-bench bench/data --rounds 5 || status=1
+python3 bench/page_benchmark.py build-bench bench/data --rounds 5 || status=1
 # One large answer compared as XML under rules, each in a process of its
 # own: its peak against 64 MiB plus 4 times the answer and its record.
 for mib in 4 32 128; do

@@ -48,7 +48,7 @@ bool MDProviderClient::initialize() {
     return false;
   }
   startRun();
-  return openReport();
+  return openReport() && openPage();
 }
 
 bool MDProviderClient::openReport() {

@@ -11,6 +11,8 @@
 #include "connection/secret_mask.h"
 #include "platform/core/i18n_string.h"
 #include "platform/os/output_file.h"
+#include "report/page_file.h"
+#include "report/run_page.h"
 
 class TOVIDOM_Document;
 class TOVIDOM_Node;
@@ -95,6 +97,11 @@ class MDProviderClient {
 
   bool projectRequest(long actionId);
   bool openReport();
+  // The page named by MDPROVIDER_HTML: made at the start, fed as the run
+  // goes, written and put in place at its end.
+  bool openPage();
+  void showDifference(const Verdict& verdict);
+  bool writePage(double seconds);
   void startRun();
 
   I18NString testType;
@@ -117,6 +124,8 @@ class MDProviderClient {
   // takes each request's testcase as it ends.
   RunRecord runRecord;
   JUnitReport report;
+  RunPage page;
+  PageFile pageFile;
   // Whether the provider's answers are recorded, or compared with a
   // baseline, or both.
   AnswerJudge judge;

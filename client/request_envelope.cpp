@@ -74,6 +74,10 @@ bool MDProviderClient::processRequest(const I18NString& type,
   answered.body = answer.body;
   answered.hiddenAt = &delivery.lastHiddenAt();
   Judgement judgement = judge.judge(answered);
+  runRecord.answered(answer.status, accepted);
+  if (judgement.baselineMilliseconds >= 0) {
+    page.recordedTime(static_cast<double>(judgement.baselineMilliseconds));
+  }
   lastAnswered = std::move(name);
   answeredAny = true;
   if (judgement.removed) tellDifference(*judgement.removed, true);
@@ -96,6 +100,7 @@ void MDProviderClient::tellDifference(const Verdict& verdict,
     // It shows the answers' text as it is meant, references resolved.
     std::cerr << secrets.hidden(verdict.line) << std::endl;
   }
+  showDifference(verdict);
   if (ofNoRequest) {
     runRecord.addFailure(verdict.testcase, verdict.message, verdict.details);
   } else {

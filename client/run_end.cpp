@@ -6,6 +6,7 @@
 #include <ctime>
 #include <iostream>
 #include <optional>
+#include <vector>
 
 #include "client/md_provider_client.h"
 #include "connection/junit_report.h"
@@ -28,6 +29,7 @@ void MDProviderClient::startRun() {
 
 void MDProviderClient::noteRunFailure(const char* message) {
   runRecord.endWithError(message);
+  page.noteFailure(message);
 }
 
 void MDProviderClient::nextIsTransaction(unsigned long long ordinal,
@@ -58,6 +60,7 @@ void MDProviderClient::noteInterruption() {
   }
   std::cerr << line << std::endl;
   runRecord.endWithError(line);
+  page.noteInterruption(line);
 }
 
 void MDProviderClient::finishComparison() {
@@ -74,14 +77,20 @@ void MDProviderClient::tellComparisonEnd() {
               << std::endl;
   }
   std::string digest;
-  for (const std::string& line : judge.digest()) {
-    std::cerr << secrets.hidden(line) << std::endl;
-    digest += line + '\n';
+  std::vector<DigestLine> shown;
+  for (const DifferenceDigest::Line& line : judge.digest()) {
+    const std::string text = digestLine(line);
+    std::cerr << secrets.hidden(text) << std::endl;
+    digest += text + '\n';
+    shown.push_back({line.text, static_cast<long>(line.answers)});
   }
   if (!digest.empty()) report.setRunOutput(digest);
-  for (const std::string& line : judge.unmatchedRules()) {
+  page.setDigest(std::move(shown));
+  const std::vector<std::string> unmatched = judge.unmatchedRules();
+  for (const std::string& line : unmatched) {
     std::cerr << secrets.hidden(line) << std::endl;
   }
+  page.setUnmatchedRules(unmatched);
 }
 
 bool MDProviderClient::finishRun(bool reachedEnd) {
@@ -120,6 +129,7 @@ bool MDProviderClient::finishRun(bool reachedEnd) {
                 << std::endl;
     } else if (!judge.commit(reason)) {
       std::cerr << reason << std::endl;
+      page.noteFailure(reason);
       finished = false;
     } else if (const SeqRange* range = judge.recordedRange()) {
       std::cerr << "The recording \"" << judge.recordPath()
@@ -130,10 +140,13 @@ bool MDProviderClient::finishRun(bool reachedEnd) {
                 << std::endl;
     }
   }
-  if (!report.isOpen()) return finished;
   runRecord.finish();
-  if (report.commit(seconds, reason)) return finished;
-  std::cerr << "Failed to write the report \"" << report.path()
-            << "\": " << reason << std::endl;
-  return false;
+  if (report.isOpen() && !report.commit(seconds, reason)) {
+    const std::string line =
+        "Failed to write the report \"" + report.path() + "\": " + reason;
+    std::cerr << line << std::endl;
+    page.noteFailure(line);
+    finished = false;
+  }
+  return writePage(seconds) && finished;
 }

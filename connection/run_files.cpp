@@ -22,8 +22,8 @@ bool runFilesAreDistinct(const std::string& scriptPath, std::string& problem) {
     }
   };
   add("the script \"" + scriptPath + "\"", scriptPath);
-  std::vector<const char*> variables = {"MDPROVIDER_TRACE",
-                                        "MDPROVIDER_REPORT"};
+  std::vector<const char*> variables = {"MDPROVIDER_TRACE", "MDPROVIDER_REPORT",
+                                        "MDPROVIDER_HTML"};
   // The others are read only while delivering.
   if (!platform::environmentValue("MDPROVIDER_DELIVER").empty()) {
     variables.insert(

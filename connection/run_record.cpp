@@ -1,9 +1,10 @@
 #include "connection/run_record.h"
 
 #include "connection/secret_mask.h"
+#include "report/run_page.h"
 
 void RunRecord::begin(const std::string& type, const std::string& action) {
-  if (report_ == nullptr) return;
+  if (!keeping()) return;
   isTransaction_ = nextIsTransaction_;
   nextIsTransaction_ = false;
   if (isTransaction_) {
@@ -12,23 +13,67 @@ void RunRecord::begin(const std::string& type, const std::string& action) {
     name_.assign(type).append(1, ' ').append(action);
   }
   open_ = true;
+  answered_ = false;
+  accepted_ = false;
+  differs_ = false;
+  status_ = 0;
   openedAt_ = std::chrono::steady_clock::now();
+}
+
+std::string RunRecord::requestName() const {
+  return isTransaction_ ? "transaction " + std::to_string(seq_) : name_;
 }
 
 void RunRecord::close(TestCase::Outcome outcome, const char* message,
                       const std::string* answer) {
   if (!open_) return;
+  open_ = false;
+  const auto now = std::chrono::steady_clock::now();
+  if (page_ != nullptr) show(outcome, message, answer, now);
+  if (report_ == nullptr) return;
   TestCase testcase;
   testcase.name = isTransaction_ ? nullptr : &name_;
   testcase.seq = seq_;
   testcase.outcome = outcome;
-  testcase.seconds = std::chrono::duration<double>(
-                         std::chrono::steady_clock::now() - openedAt_)
-                         .count();
+  testcase.seconds = std::chrono::duration<double>(now - openedAt_).count();
   testcase.message = message;
   testcase.answer = answer;
-  open_ = false;
   report_->add(testcase);
+}
+
+void RunRecord::show(TestCase::Outcome outcome, const char* message,
+                     const std::string* answer,
+                     std::chrono::steady_clock::time_point now) {
+  PageRequest request;
+  request.name = isTransaction_ ? nullptr : &name_;
+  request.seq = seq_;
+  request.answered = answered_;
+  request.status = status_;
+  request.differs = differs_;
+  request.begun = openedAt_;
+  request.ended = now;
+  request.message = message;
+  switch (outcome) {
+    case TestCase::Outcome::kPassed:
+      request.outcome = answered_ ? PageRequest::Outcome::kAccepted
+                                  : PageRequest::Outcome::kBuilt;
+      break;
+    case TestCase::Outcome::kFailed:
+      // A difference is no rejection: the status tells which it was.
+      request.outcome = !differs_ || !accepted_
+                            ? PageRequest::Outcome::kRejected
+                            : PageRequest::Outcome::kAccepted;
+      if (!differs_ && answer != nullptr) request.reason = *answer;
+      break;
+    case TestCase::Outcome::kError:
+      request.outcome = PageRequest::Outcome::kFailed;
+      break;
+    case TestCase::Outcome::kUnfinished:
+      request.outcome = PageRequest::Outcome::kFailed;
+      request.message = "the request did not finish";
+      break;
+  }
+  page_->requestEnded(request);
 }
 
 void RunRecord::pass() { close(TestCase::Outcome::kPassed, "", nullptr); }
@@ -50,6 +95,7 @@ void RunRecord::fail(long status, const std::string& answer, const char* why) {
 }
 
 void RunRecord::fail(const std::string& message, const std::string& text) {
+  differs_ = true;
   close(TestCase::Outcome::kFailed, message.c_str(), &text);
 }
 
@@ -65,11 +111,11 @@ void RunRecord::addFailure(const std::string& name, const std::string& message,
 }
 
 void RunRecord::endWithError(const std::string& message) {
-  if (report_ == nullptr) return;
+  if (!keeping()) return;
   nextIsTransaction_ = false;
   if (open_) {
     close(TestCase::Outcome::kError, message.c_str(), nullptr);
-  } else {
+  } else if (report_ != nullptr) {
     report_->addRunError(message);
   }
 }

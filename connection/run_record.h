@@ -7,32 +7,49 @@
 
 #include "connection/junit_report.h"
 
+class RunPage;
 class SecretMask;
 
-// What became of each request of the run, handed to the report as each
-// request ends: nothing of the run is held but the request in hand.
+// What became of each request of the run, handed to the report and to the
+// page as each request ends: nothing of the run is held but the request in
+// hand.
 class RunRecord {
  public:
   // At most this much of a rejecting answer is kept.
   static constexpr std::size_t kAnswerHead = 4096;
 
-  // Nothing is recorded until a report asks for it.
+  // Nothing is recorded until a report or the page asks for it.
   void enable(JUnitReport& report, const SecretMask& secrets) {
     report_ = &report;
+    secrets_ = &secrets;
+  }
+  void showOn(RunPage& page, const SecretMask& secrets) {
+    page_ = &page;
     secrets_ = &secrets;
   }
   // The next request is the replay of the transaction numbered `seq`.
   void nextIsTransaction(std::int32_t seq) {
     nextSeq_ = seq;
-    nextIsTransaction_ = report_ != nullptr;
+    nextIsTransaction_ = keeping();
   }
   // A request begins: open until it is passed, failed or errored.
   void begin(const std::string& type, const std::string& action);
+  // The provider answered the request in hand: its status, and whether it
+  // accepted it.
+  void answered(long status, bool accepted) {
+    status_ = status;
+    answered_ = true;
+    accepted_ = accepted;
+  }
+  // The request in hand as the report names it: "transaction 11",
+  // "project open".
+  std::string requestName() const;
   void pass();
   // A rejection: its status, what the answer holds, and why, when more
   // than the status tells it.
   void fail(long status, const std::string& answer, const char* why = "");
-  // A failure told by its message and a text of its own.
+  // An answer that differs from the baseline: its first difference, and
+  // every difference with a diff.
   void fail(const std::string& message, const std::string& text);
   // A failure of no request of the run, in a testcase of its own: records
   // of a baseline that the log lost.
@@ -45,16 +62,25 @@ class RunRecord {
   void finish();
 
  private:
+  bool keeping() const { return report_ != nullptr || page_ != nullptr; }
   void close(TestCase::Outcome outcome, const char* message,
              const std::string* answer);
+  void show(TestCase::Outcome outcome, const char* message,
+            const std::string* answer,
+            std::chrono::steady_clock::time_point now);
 
   JUnitReport* report_ = nullptr;
+  RunPage* page_ = nullptr;
   const SecretMask* secrets_ = nullptr;
   bool open_ = false;
   bool isTransaction_ = false;
   std::int32_t seq_ = 0;
   std::string name_;  // "type action"
   std::chrono::steady_clock::time_point openedAt_;
+  long status_ = 0;
+  bool answered_ = false;
+  bool accepted_ = false;
+  bool differs_ = false;
   bool nextIsTransaction_ = false;
   std::int32_t nextSeq_ = 0;
 };

@@ -75,9 +75,12 @@ project=Again compare MDPROVIDER_BASELINE=demo.baseline \
 echo "-- A provider that answers request 3 otherwise: the difference, and status 1"
 start_provider --differ 3
 project=Changed compare MDPROVIDER_BASELINE=demo.baseline \
-  MDPROVIDER_BASELINE_RULES=../examples/baseline_rules.txt MDPROVIDER_RECORD=demo.new
+  MDPROVIDER_BASELINE_RULES=../examples/baseline_rules.txt MDPROVIDER_RECORD=demo.new \
+  MDPROVIDER_HTML=demo-page.html
 echo "(the report's failure, in build/demo-report.xml:)"
 sed -n '/<failure/,/<\/failure>/p' build/demo-report.xml
+echo
+echo "(the run's page, one file to open in a browser: file://$PWD/build/demo-page.html)"
 echo "-- The change reviewed without a provider, and accepted"
 tool() {
   local shown=""

@@ -171,7 +171,7 @@ export KES_WINDOWS_PROGRAM=$out/KesMDProviderClient.exe
 pids=()
 for shard in 0 1; do
   GTEST_TOTAL_SHARDS=2 GTEST_SHARD_INDEX=$shard "$harness/tests/kes_tests" --gtest_brief=1 \
-    --gtest_filter='ProgramTest.*:DeliveryTest.*:ReportTest.*:RobustnessTest.*:RunFilesTest.*:InterruptionTest.*:BaselineRunTest.*' \
+    --gtest_filter='ProgramTest.*:DeliveryTest.*:ReportTest.*:RobustnessTest.*:RunFilesTest.*:InterruptionTest.*:BaselineRunTest.*:RunPageProgramTest.*' \
     > "$log.$shard" 2>&1 &
   pids+=($!)
 done

@@ -61,6 +61,11 @@ TEST_F(RunFilesTest, TwoNamesOfOneFileAreRefusedBeforeAnythingIsWritten) {
       {{{"MDPROVIDER_TRACE", "out.xml"}, {"MDPROVIDER_REPORT", "./out.xml"}},
        "MDPROVIDER_REPORT=\"./out.xml\" and MDPROVIDER_TRACE=\"out.xml\" are "
        "one file"},
+      {{{"MDPROVIDER_HTML", "hard.xml"}},
+       "MDPROVIDER_HTML=\"hard.xml\" and the script \"log.xml\" are one file"},
+      {{{"MDPROVIDER_REPORT", "out.xml"}, {"MDPROVIDER_HTML", "out.xml"}},
+       "MDPROVIDER_HTML=\"out.xml\" and MDPROVIDER_REPORT=\"out.xml\" are "
+       "one file"},
       {{{"MDPROVIDER_DELIVER", "http://127.0.0.1:9/"},
         {"MDPROVIDER_TRACE", "out.xml"},
         {"MDPROVIDER_RESPONSES", "out.xml"}},

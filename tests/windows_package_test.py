@@ -341,6 +341,11 @@ class PackageTest(unittest.TestCase):
         self.assertEqual(requests[0], b'<mdprovider type="project" action="open" model="Demo"/>')
         self.assertEqual(len(requests), 4)
         self.assertTrue(os.path.getsize(os.path.join(folder, "bin", "demo.baseline")) > 0)
+        # The page of the run with the difference, and where the demo says it is.
+        self.assertRegex(out, r"\(the run's page, one file to open in a browser: .*\\bin\\"
+                              r"demo-page\.html\)\n")
+        with open(os.path.join(folder, "bin", "demo-page.html"), encoding="utf-8") as page:
+            self.assertIn('id="count-differing">1<', page.read())
         self.assertTrue(out.endswith("== Every step ended as it should\n"), out)
 
 

@@ -1,15 +1,16 @@
 @echo off
 rem Runs the examples as scripts/demo.sh does on Linux: the requests as
 rem built, then delivered to the stand-in provider with its answers, a run it
-rem refuses, and a baseline recorded and compared. Every run says its exit
-rem status; the demo ends with 0 when each ended as it should.
+rem refuses, and a baseline recorded and compared, with the run's page. Every
+rem run says its exit status; the demo ends with 0 when each ended as it
+rem should.
 rem
 rem The stand-in listens on 127.0.0.1, port 8080 unless DEMO_PORT names
 rem another. Every mdprovider_stand_in.exe is stopped at the end.
 setlocal
 cd /d "%~dp0"
 rem Settings of the tester's own would change what the runs do.
-for %%v in (TRACE DELIVER RESPONSES REPORT ECHO RECORD BASELINE BASELINE_RULES) do set MDPROVIDER_%%v=
+for %%v in (TRACE DELIVER RESPONSES REPORT HTML ECHO RECORD BASELINE BASELINE_RULES) do set MDPROVIDER_%%v=
 if not defined DEMO_PORT set DEMO_PORT=8080
 set failures=0
 set running=0
@@ -64,11 +65,19 @@ call :stop_stand_in
 call :start_stand_in --differ 3
 if errorlevel 1 goto finish
 call :set MDPROVIDER_REPORT=demo-report.xml
+call :set MDPROVIDER_HTML=demo-page.html
 set expect_line=Differs from the baseline: 
 call :run 1 -t AC -c Changed -s ..\examples\action_log.xml
 set expect_line=
 echo (the report, bin\demo-report.xml, with the difference as a failure:)
 type bin\demo-report.xml
+echo.
+if exist bin\demo-page.html goto paged
+echo FAILED: the run wrote no bin\demo-page.html
+set /a failures+=1
+goto finish
+:paged
+echo (the run's page, one file to open in a browser: %CD%\bin\demo-page.html)
 echo.
 
 :finish
