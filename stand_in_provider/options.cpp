@@ -5,9 +5,9 @@
 
 #include "stand_in_provider/connection_faults.h"
 
-void usage(const std::string& word) {
-  std::fprintf(stderr, "mdprovider_stand_in: cannot use \"%s\"\n",
-               word.c_str());
+void usage(const std::string& word, const char* why) {
+  std::fprintf(stderr, "mdprovider_stand_in: cannot use \"%s\"%s%s\n",
+               word.c_str(), *why == '\0' ? "" : ": ", why);
   std::exit(2);
 }
 
@@ -26,13 +26,19 @@ Options readOptions(int argc, char** argv) {
     if (i + 1 >= argc) usage(flag);
     const std::string value = argv[++i];
     if (flag == "--port") {
-      options.port = std::atoi(value.c_str());
+      // What it says it listens on must be what it listens on.
+      if (!portNumber(value, options.port)) {
+        usage(flag + " " + value, "a port is a whole number from 0 to 65535");
+      }
     } else if (flag == "--log") {
       options.logPath = value;
     } else if (flag == "--bodies") {
       options.bodiesPath = value;
+    } else if (flag == "--pid-file") {
+      options.pidPath = value;
     } else if (!options.faults.take(flag, value)) {
-      usage(flag + " " + value);
+      usage(flag + " " + value,
+            flag == "--basic" ? "it takes user:password, neither empty" : "");
     }
   }
   if ((!options.faults.drop.empty() || !options.faults.garbage.empty()) &&
