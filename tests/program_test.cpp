@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <filesystem>
 
 #include "tests/test_support.h"
 
@@ -137,18 +139,43 @@ TEST_F(ProgramTest, AScriptThatCannotBeParsedEndsTheRunWithoutClosing) {
             "Failed to parse \"broken.xml\" at line 3, column 3: mismatched "
             "tag\n");
   EXPECT_EQ(requests(), std::vector<std::string>{request("project", "open")});
+}
 
-  const RunResult missing = run({"-t", "AC", "-c", "P", "-s", "missing.xml"});
-  EXPECT_EQ(missing.status, 1);
-  EXPECT_EQ(missing.out,
-            "Failed to open \"missing.xml\": No such file or directory\n");
-
-  for (const char* test : {"MA", "XS"}) {
-    const RunResult none = run({"-t", test, "-c", "P"});
-    EXPECT_EQ(none.status, 1);
-    EXPECT_EQ(none.out, "Failed to open \"\": No such file or directory\n");
+// Checked before any request, for a created project as for an opened one:
+// found missing after the create request, it left a project behind that a
+// rerun with the right path could not create again.
+TEST_F(ProgramTest, AScriptTheTestCannotReadSendsNothing) {
+  dir.write("folder/inside.xml", "<log/>");
+  const std::vector<std::string> cases[] = {
+      {"-t", "AC", "-c", "P", "-s", "missing.xml"},
+      {"-t", "MA", "-c", "P", "-s", "missing.xml"},
+      {"-t", "XS", "-c", "P", "-s", "..\\examples\\missing.xml"},
+      {"-t", "AC", "-c", "P", "-s", "folder"},
+      {"-t", "AC", "-m", "P", "-s", "folder"},
+      {"-t", "ZZ", "-m", "P", "-s", "missing.xml"},
+      // MA and XS send their script: without one nothing is tested.
+      {"-t", "MA", "-c", "P"},
+      {"-t", "XS", "-c", "P"},
+  };
+  for (const std::vector<std::string>& args : cases) {
+    std::remove((dir.path() + "/requests.trace").c_str());
+    std::string words;
+    for (const std::string& word : args) words += word + " ";
+    const RunResult result = run(args);
+    EXPECT_EQ(result.status, 1) << words;
+    EXPECT_EQ(result.out, "Failed to open the script.\n") << words;
+    EXPECT_EQ(result.err, "") << words;
+    EXPECT_FALSE(std::filesystem::exists(dir.path() + "/requests.trace"));
+  }
+  // What needs no script is not tested for one.
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"-t", "ZZ", "-c", "P", "-s", "missing.xml"},
+        {"-t", "AC", "-c", "P"}}) {
+    const RunResult result = run(args);
+    EXPECT_EQ(result.status, 0) << args[1];
     EXPECT_EQ(requests(),
-              std::vector<std::string>{request("project", "create")});
+              (std::vector<std::string>{request("project", "create"),
+                                        request("project", "close")}));
   }
 }
 
