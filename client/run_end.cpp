@@ -29,6 +29,14 @@ void MDProviderClient::noteRunFailure(const char* message) {
   runRecord.endWithError(message);
 }
 
+void MDProviderClient::noteNoTest() {
+  const std::string line = "No test is run: -t \"" + testType.str() +
+                           "\" names none of AC, MA, XS (letters are "
+                           "case-sensitive)";
+  std::cerr << line << std::endl;
+  runRecord.skipRun(line);
+}
+
 void MDProviderClient::nextIsTransaction(unsigned long long ordinal,
                                          std::int32_t seq) {
   nextRequest.isTransaction = true;

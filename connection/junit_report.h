@@ -49,6 +49,8 @@ class JUnitReport {
   void add(const TestCase& testcase);
   // A failure outside any request.
   void addRunError(const std::string& message);
+  // A run that tests nothing.
+  void addRunSkipped(const std::string& message);
   // False with the reason of the first write that failed.
   bool commit(double seconds, std::string& reason);
 
@@ -64,8 +66,11 @@ class JUnitReport {
   unsigned long long suiteCounts_ = 0;
   std::string runError_;
   bool hasRunError_ = false;
+  std::string runSkipped_;
+  bool hasRunSkipped_ = false;
   long tests_ = 0;
   long failures_ = 0;
   long errors_ = 0;
+  long skipped_ = 0;
   std::string writeError_;
 };

@@ -201,6 +201,8 @@ TEST_F(DeliveryTest, RejectionsKeepTheRunsCourseAndFailTheStatus) {
   EXPECT_EQ(result.status, 1);
   EXPECT_EQ(result.out, "Unable to open the model.\n");
   EXPECT_EQ(beforeSummary(result.err, "2" + to + "0 accepted, 2 rejected"),
+            "No test is run: -t \"none\" names none of AC, MA, XS (letters "
+            "are case-sensitive)\n"
             "Rejected by the provider: project open (HTTP 302)\n"
             "Rejected by the provider: project close (HTTP 409)\n");
   EXPECT_EQ(provider.requests().size(), 8u);

@@ -21,7 +21,8 @@ const std::string kLog =
     "<log><transaction seq=\"1\"/><transaction seq=\"2\"/>"
     "<transaction seq=\"3\"/></log>";
 
-// One testcase as a line: "name" plus " failure|error: message [text]".
+// One testcase as a line: "name" plus " failure|error|skipped: message
+// [text]".
 struct Report {
   std::string suite;  // name tests failures errors of the testsuite
   std::string delivery;
@@ -53,7 +54,9 @@ Report readReport(const std::string& path) {
     const TOVIDOM_Node inner = testcase->getFirstChild();
     if (inner != nullptr) {
       const std::string kind = test_support::written(inner).substr(1, 5);
-      line += (kind == "error" ? " error: " : " failure: ") +
+      line += (kind == "error"   ? " error: "
+               : kind == "skipp" ? " skipped: "
+                                 : " failure: ") +
               attribute(inner, "message");
       const TOVIDOM_Node text = inner->getFirstChild();
       if (text != nullptr) line += " [" + text->getNodeValue().str() + "]";
@@ -99,6 +102,32 @@ TEST_F(ReportTest, EveryRequestIsATestcaseInTheOrderOfTheRun) {
             std::string::npos);
   EXPECT_EQ(test_support::temporaryFilesIn(dir.path()),
             std::vector<std::string>{});
+}
+
+TEST_F(ReportTest, ARunThatNamesNoTestIsSkippedAndSaysSo) {
+  for (const char* test : {"ac", "ZZ", ""}) {
+    const RunResult result = run({"-t", test, "-c", "P"});
+    const std::string line = "No test is run: -t \"" + std::string(test) +
+                             "\" names none of AC, MA, XS (letters are "
+                             "case-sensitive)";
+    // The status stays as it was: the run did what it was told.
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(result.err, line + "\n");
+    const Report written = report();
+    EXPECT_EQ(written.suite,
+              (*test == '\0' ? "" : std::string(test) + " ") + "P 3 0 0");
+    EXPECT_EQ(written.cases,
+              (std::vector<std::string>{"P: project create", "P: project close",
+                                        "P: run skipped: " + line}));
+    EXPECT_NE(test_support::readFile(dir.path() + "/report.xml")
+                  .find(" skipped=\"1\" "),
+              std::string::npos);
+  }
+  // A test named: nothing is skipped.
+  EXPECT_EQ(run({"-t", "AC", "-c", "P"}).err, "");
+  EXPECT_EQ(report().cases, (std::vector<std::string>{"P: project create",
+                                                      "P: project close"}));
 }
 
 TEST_F(ReportTest, ARejectedTransactionIsAFailureAndTheSummaryCountsIt) {
