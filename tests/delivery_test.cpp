@@ -180,9 +180,11 @@ TEST_F(DeliveryTest, RejectionsKeepTheRunsCourseAndFailTheStatus) {
   EXPECT_EQ(result.out, "Unable to open the model.\n");
   const std::string to = " requests to " + provider.address() + ": ";
   EXPECT_EQ(beforeSummary(result.err, "3" + to + "0 accepted, 3 rejected"),
-            "Rejected by the provider: project open (HTTP 404)\n"
-            "Rejected by the provider: ma query (HTTP 409)\n"
-            "Rejected by the provider: project close (HTTP 409)\n");
+            "Rejected by the provider: project open (HTTP 404): no such "
+            "project\n"
+            "Rejected by the provider: ma query (HTTP 409): project not open\n"
+            "Rejected by the provider: project close (HTTP 409): project not "
+            "open\n");
 
   // Request 5, the first transaction, is refused: the replay ends there
   // without the end-of-replay request, and the project is closed.
@@ -190,7 +192,8 @@ TEST_F(DeliveryTest, RejectionsKeepTheRunsCourseAndFailTheStatus) {
   EXPECT_EQ(result.status, 1);
   EXPECT_EQ(result.out, "Transaction count: 3\n\n\nTransaction: 1\n");
   EXPECT_EQ(beforeSummary(result.err, "3" + to + "2 accepted, 1 rejected"),
-            "Rejected by the provider: action execute (HTTP 500)\n");
+            "Rejected by the provider: action execute (HTTP 500): refused as "
+            "told\n");
   const std::vector<std::string> sent = traced();
   ASSERT_EQ(sent.size(), 3u);
   EXPECT_EQ(sent[2],
@@ -203,9 +206,26 @@ TEST_F(DeliveryTest, RejectionsKeepTheRunsCourseAndFailTheStatus) {
   EXPECT_EQ(beforeSummary(result.err, "2" + to + "0 accepted, 2 rejected"),
             "No test is run: -t \"none\" names none of AC, MA, XS (letters "
             "are case-sensitive)\n"
-            "Rejected by the provider: project open (HTTP 302)\n"
-            "Rejected by the provider: project close (HTTP 409)\n");
+            "Rejected by the provider: project open (HTTP 302): refused as "
+            "told\n"
+            "Rejected by the provider: project close (HTTP 409): project not "
+            "open\n");
   EXPECT_EQ(provider.requests().size(), 8u);
+
+  // A provider that wants a login, from a run that gives none: what it asks
+  // for, once, and how to give it.
+  StandInProvider guarded(dir.path(), {"--basic", "alice:s3cret"});
+  result = run(guarded.address(), {"-t", "MA", "-c", "P", "-s", "query.xml"});
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(beforeSummary(result.err, "3 requests to " + guarded.address() +
+                                          ": 0 accepted, 3 rejected"),
+            "Rejected by the provider: project create (HTTP 401)\n"
+            "The provider asks for credentials (Basic); -u and -p give them\n"
+            "Rejected by the provider: ma query (HTTP 401)\n"
+            "Rejected by the provider: project close (HTTP 401)\n");
+  result = run(guarded.address(), {"-c", "P", "-u", "alice", "-p", "s3cret",
+                                   "-x", "Basic"});
+  EXPECT_EQ(result.status, 0) << result.err;
 }
 
 // Runs the replay of log.xml, doing `change` to the log once the provider

@@ -139,7 +139,8 @@ TEST_F(ReportTest, ARejectedTransactionIsAFailureAndTheSummaryCountsIt) {
   EXPECT_EQ(result.status, 1);
   EXPECT_TRUE(std::regex_match(
       result.err,
-      std::regex("Rejected by the provider: action execute \\(HTTP 500\\)\n"
+      std::regex("Rejected by the provider: action execute \\(HTTP 500\\): "
+                 "refused as told\n"
                  "Delivered 4 requests to " +
                  provider.address() +
                  ": 3 accepted, 1 rejected in [0-9]+\\.[0-9]{2} s\n")))
