@@ -2,9 +2,6 @@
 
 // The console run-time the client was written against, over the host OS.
 
-// The separator between directories in a program path.
-extern const char kPathSeparator;
-
 // Makes `path` the working directory; 0 on success, -1 on failure.
 int _chdir(const char* path);
 

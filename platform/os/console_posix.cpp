@@ -7,8 +7,6 @@
 #include "platform/os/console.h"
 #include "platform/os/interruption.h"
 
-const char kPathSeparator = '/';
-
 int _chdir(const char* path) { return ::chdir(path); }
 
 namespace {

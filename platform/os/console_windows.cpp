@@ -4,8 +4,6 @@
 #include "platform/os/console.h"
 #include "platform/os/windows_text.h"
 
-const char kPathSeparator = '\\';
-
 // SetCurrentDirectoryW takes UTF-8 made wide, and folders longer than the
 // old 260-character limit, where the run-time's own _chdir does not.
 int _chdir(const char* path) {
