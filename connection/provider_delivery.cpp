@@ -86,6 +86,9 @@ bool ProviderDelivery::configure(const Credentials& credentials,
         "Cannot deliver to " + address_ + ": " + failure->getErrorCodeString();
     return false;
   }
+  if (!settings.announcement.empty()) {
+    std::cerr << settings.announcement << std::endl;
+  }
   return true;
 }
 

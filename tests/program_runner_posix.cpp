@@ -63,6 +63,13 @@ void removeCarriageReturns(std::string& text) {
 
 bool underWine() { return !windowsProgram().empty(); }
 
+std::string shownPath(const std::string& path) {
+  if (!underWine()) return path;
+  std::string windows = "Z:" + path;
+  std::replace(windows.begin(), windows.end(), '/', '\\');
+  return windows;
+}
+
 std::string installProgram(const TempDir& dir) {
   const bool windows = underWine();
   const fs::path copy =

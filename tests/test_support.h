@@ -93,6 +93,10 @@ struct RunOptions {
 // (KES_WINDOWS_PROGRAM names it); its console lines are read without CR.
 bool underWine();
 
+// A whole path as the program under test names it: under wine its
+// Windows form ("Z:\\tmp\\..."), otherwise the path itself.
+std::string shownPath(const std::string& path);
+
 // Copies the built program into `dir`; returns the copy's path.
 std::string installProgram(const TempDir& dir);
 
