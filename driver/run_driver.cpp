@@ -119,6 +119,7 @@ int runOrReport(int argc, char** argv) {
 
 int runClient(int argc, char** argv) {
   platform::ignoreBrokenPipe();
+  platform::endEarlyOnInterruption();
   const int status = runOrReport(argc, argv);
   // Scripts read the console: lines lost on the way (a full disk, a closed
   // output) make the run a failure, not a success.

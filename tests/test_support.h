@@ -80,6 +80,9 @@ struct RunOptions {
   bool closedOutput = false;     // ...or to a pipe that nobody reads
   long addressSpaceMiB = 0;      // a limit on the program's memory, 0: none
   bool errorToTerminal = false;  // standard error to a pseudo-terminal
+  // Standard input, output and error on one pseudo-terminal, as a tester
+  // has them: `out` is what it shows, `input` what is typed.
+  bool terminal = false;
   std::vector<std::pair<std::string, std::string>> env;
   int timeoutSeconds = 20;
   std::string argv0;  // empty: the program path
