@@ -270,4 +270,44 @@ TEST_F(ReportTest, ProgressShowsOnATerminalAndNowhereElse) {
       << shown.err;
 }
 
+// With standard output on the terminal too, the transactions' lines and
+// the rejection come between the progress line's redraws, never on it.
+TEST_F(ReportTest, TheProgressLineIsErasedForEveryOtherLineAndDrawnAfterIt) {
+  if (test_support::underWine()) {
+    GTEST_SKIP() << "wine redraws a pseudo-terminal's output with escape codes";
+  }
+  std::string log = "<log>";
+  for (int i = 1; i <= 1500; ++i) {
+    log += "<transaction seq=\"" + std::to_string(i) + "\"/>";
+  }
+  dir.write("long.xml", log + "</log>");
+  // Request 1400 is transaction 1399: refused, which ends the replay.
+  StandInProvider provider(dir.path(),
+                           {"--delay", "700:300", "--status", "1400:500"});
+  RunOptions terminal;
+  terminal.env.emplace_back("MDPROVIDER_DELIVER", provider.address());
+  terminal.terminal = true;
+  const RunResult shown =
+      run({"-t", "AC", "-c", "P", "-s", "long.xml"}, terminal);
+  EXPECT_EQ(shown.status, 1);
+  const std::string progress =
+      "\r[0-9]+ of 1500 transactions \\([0-9]+%\\), [0-9]+ requests/s, "
+      "[0-9]+ s left\x1b\\[K";
+  // Drawn, then erased or drawn anew before anything else shows.
+  EXPECT_TRUE(std::regex_search(shown.out, std::regex(progress)));
+  EXPECT_FALSE(std::regex_search(
+      shown.out, std::regex(progress + "(?!\r\x1b\\[K|\r[0-9])")))
+      << shown.out.substr(shown.out.size() > 3000 ? shown.out.size() - 3000
+                                                  : 0);
+  // Drawn again after a line of the other stream, at once.
+  EXPECT_TRUE(std::regex_search(
+      shown.out,
+      std::regex("\r\x1b\\[K\r\nTransaction: 9[0-9][0-9]\r\n" + progress)));
+  EXPECT_TRUE(std::regex_search(
+      shown.out, std::regex("\r\x1b\\[KRejected by the provider: action "
+                            "execute \\(HTTP 500\\): refused as told\r\n")))
+      << shown.out.substr(shown.out.size() > 3000 ? shown.out.size() - 3000
+                                                  : 0);
+}
+
 }  // namespace

@@ -14,5 +14,7 @@ namespace platform {
 
 // Whether standard error is a terminal a person watches.
 bool standardErrorIsTerminal();
+// Whether standard output is a terminal (on Windows a console).
+bool standardOutputIsTerminal();
 
 }  // namespace platform
