@@ -104,7 +104,15 @@ bool MDProviderClient::finishRun(bool reachedEnd) {
   }
   if (!report.isOpen()) return finished;
   runRecord.finish();
-  if (report.commit(seconds, reason)) return finished;
+  if (report.commit(seconds, reason)) {
+    if (report.placedAt() != report.path()) {
+      std::cerr << "The report \"" << report.path()
+                << "\" is held open by another program; this run's report is "
+                   "\""
+                << report.placedAt() << "\"" << std::endl;
+    }
+    return finished;
+  }
   std::cerr << "Failed to write the report \"" << report.path()
             << "\": " << reason << std::endl;
   return false;

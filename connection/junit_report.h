@@ -45,6 +45,8 @@ class JUnitReport {
             const SecretMask& secrets, std::string& reason);
   bool isOpen() const { return file_.isOpen(); }
   const std::string& path() const { return file_.path(); }
+  // Where `commit` put it: the path, or beside it when that was held open.
+  const std::string& placedAt() const { return file_.placedAt(); }
 
   void add(const TestCase& testcase);
   // A failure outside any request.
