@@ -66,6 +66,8 @@ bool settingsFileAddress(std::string& address, std::string& file,
                          std::string& source, std::string& problem) {
   std::vector<std::string> lookedAt;
   file = endpointSettingsFile(lookedAt);
+  // Named whole, in what the parser says of it too.
+  if (!file.empty()) file = platform::fullPath(file);
   try {
     address = endpointAddress(file).str();
   } catch (TOVException* failure) {
@@ -74,7 +76,6 @@ bool settingsFileAddress(std::string& address, std::string& file,
     return false;
   }
   if (!file.empty()) {
-    file = platform::fullPath(file);
     source = "from \"" + file + "\"";
     return true;
   }

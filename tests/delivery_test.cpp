@@ -538,6 +538,12 @@ TEST_F(DeliveryTest, DeliveringToOneNamesTheSettingsFileItRead) {
                 "not a decimal number between 0 and 65535): "
                 "http://127.0.0.1:80a/mdprovider\nCould not initialize the "
                 "client");
+  // One the parser refuses, named whole.
+  root.write("configuration/mdproviderconf.xml", "<c><host>127.0.0.1</host>");
+  result = test_support::runProgram(installed, options);
+  EXPECT_EQ(result.err, "Failed to parse \"" + rootFile +
+                            "\" at line 1, column 26: no element found\nCould "
+                            "not initialize the client");
   // No file anywhere: the default, and the files looked for.
   std::filesystem::remove(root.path() + "/configuration/mdproviderconf.xml");
   std::filesystem::remove_all(other.path() + "/configuration");
