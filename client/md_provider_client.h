@@ -26,8 +26,9 @@ class MDProviderClient {
   MDProviderClient(const MDProviderClient&) = delete;
   MDProviderClient& operator=(const MDProviderClient&) = delete;
 
-  // Command line. Returns true when usable, false after reporting a missing
-  // script; an unusable command line ends the process in printUsage.
+  // Command line. Returns true when usable, false after reporting a script
+  // the run would read that cannot be read; an unusable command line ends
+  // the process in printUsage.
   bool parseArguments(int argc, char** argv);
   [[noreturn]] void printUsage();
 
@@ -38,6 +39,9 @@ class MDProviderClient {
   bool initialize();
   // A failure that ended the run, as the driver printed it, for the report.
   void noteRunFailure(const char* message);
+  // The test type names no test: says so on standard error, and in the
+  // report as a skipped run.
+  void noteNoTest();
   // The run was interrupted: says on standard error, and in the report,
   // after which request it stopped and how to go on from there.
   void noteInterruption();

@@ -32,6 +32,14 @@ void MDProviderClient::noteRunFailure(const char* message) {
   page.noteFailure(message);
 }
 
+void MDProviderClient::noteNoTest() {
+  const std::string line = "No test is run: -t \"" + testType.str() +
+                           "\" names none of AC, MA, XS (letters are "
+                           "case-sensitive)";
+  std::cerr << line << std::endl;
+  runRecord.skipRun(line);
+}
+
 void MDProviderClient::nextIsTransaction(unsigned long long ordinal,
                                          std::int32_t seq) {
   nextRequest.isTransaction = true;
@@ -147,6 +155,10 @@ bool MDProviderClient::finishRun(bool reachedEnd) {
     std::cerr << line << std::endl;
     page.noteFailure(line);
     finished = false;
+  } else if (report.isOpen() && report.placedAt() != report.path()) {
+    std::cerr << "The report \"" << report.path()
+              << "\" is held open by another program; this run's report is \""
+              << report.placedAt() << "\"" << std::endl;
   }
   return writePage(seconds) && finished;
 }

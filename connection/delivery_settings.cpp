@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <memory>
+#include <vector>
 
 #include "connection/endpoint_settings.h"
 #include "connection/provider_address.h"
@@ -9,6 +10,7 @@
 #include "platform/core/tov_exception.h"
 #include "platform/os/environment.h"
 #include "platform/os/file_reader.h"
+#include "platform/os/paths.h"
 
 namespace {
 
@@ -58,43 +60,71 @@ bool authScheme(const std::string& name, platform::HttpAuthScheme& scheme,
   return false;
 }
 
-bool deliveryAddress(const std::string& value, std::string& address,
-                     std::string& problem) {
-  if (value == "1") {
-    try {
-      address = endpointAddress().str();
-    } catch (TOVException* failure) {
-      const std::unique_ptr<TOVException> owned(failure);
-      problem = failure->getErrorCodeString();
-      return false;
-    }
+// The settings file's address, for MDPROVIDER_DELIVER=1, and how the run
+// names where it came from.
+bool settingsFileAddress(std::string& address, std::string& file,
+                         std::string& source, std::string& problem) {
+  std::vector<std::string> lookedAt;
+  file = endpointSettingsFile(lookedAt);
+  // Named whole, in what the parser says of it too.
+  if (!file.empty()) file = platform::fullPath(file);
+  try {
+    address = endpointAddress(file).str();
+  } catch (TOVException* failure) {
+    const std::unique_ptr<TOVException> owned(failure);
+    problem = failure->getErrorCodeString();
+    return false;
+  }
+  if (!file.empty()) {
+    source = "from \"" + file + "\"";
     return true;
   }
-  if (isHttpAddress(value)) {
-    address = value;
-    return true;
-  }
-  problem = "MDPROVIDER_DELIVER=\"" + addressWithoutCredentials(value) +
-            "\" is neither 1 nor an http:// or https:// address";
-  return false;
+  source = "the default: no \"" + lookedAt.front() + "\"";
+  if (lookedAt.size() > 1) source += " or \"" + lookedAt.back() + "\"";
+  source += " was found";
+  return true;
 }
 
 }  // namespace
 
 bool readDeliverySettings(const Credentials& credentials,
                           DeliverySettings& settings, std::string& problem) {
-  const std::string deliver = platform::environmentValue("MDPROVIDER_DELIVER");
+  // cmd keeps a blank typed before the end of a `set` line.
+  const std::string deliver =
+      withoutBlanksAround(platform::environmentValue("MDPROVIDER_DELIVER"));
   settings.on = !deliver.empty();
   if (!settings.on) return true;
-  if (!deliveryAddress(deliver, settings.http.url, problem)) return false;
+  std::string file;
+  std::string source;
+  if (deliver == "1") {
+    if (!settingsFileAddress(settings.http.url, file, source, problem)) {
+      return false;
+    }
+  } else if (isHttpAddress(deliver)) {
+    settings.http.url = deliver;
+  } else {
+    problem = "MDPROVIDER_DELIVER=\"" + addressWithoutCredentials(deliver) +
+              "\" is neither 1 nor an http:// or https:// address";
+    return false;
+  }
   std::string reason;
   if (!platform::readHttpAddress(settings.http.url, settings.address, reason)) {
+    // The file is named: that is where the tester mends it.
+    if (!file.empty()) {
+      problem = "\"" + file + "\" gives an address that cannot be read (" +
+                reason + "): " + addressWithoutCredentials(settings.http.url);
+      return false;
+    }
     // Not shown: what cannot be read may hold a password.
     problem = "MDPROVIDER_DELIVER holds an address that cannot be read (" +
               reason +
               "): a user name or password in it writes the characters / ? # "
               "@ : % as %XX";
     return false;
+  }
+  if (!source.empty()) {
+    settings.announcement =
+        "Delivering to " + settings.address.shown + " (" + source + ")";
   }
 
   const std::string timeout = platform::environmentValue("MDPROVIDER_TIMEOUT");

@@ -1,7 +1,9 @@
 #include "connection/endpoint_settings.h"
 
+#include "connection/provider_address.h"
 #include "platform/core/resources.h"
 #include "platform/os/file_test.h"
+#include "platform/os/paths.h"
 #include "platform/xml/xml_document.h"
 
 namespace {
@@ -12,24 +14,32 @@ constexpr long kSchemePrefix = 211;
 constexpr long kPortSeparator = 15;
 constexpr long kPathSuffix = 265;
 constexpr unsigned short kRegularFileMode = 0x8000;
+constexpr char kSettingsPath[] = "../configuration/mdproviderconf.xml";
 
 // The text of the first element of that name, at any depth, when it has
-// content; otherwise `value` keeps what it held.
+// content that is more than blanks; otherwise `value` keeps what it held.
+// A tester's editor may put the value on a line of its own, or leave a
+// blank after it: neither is part of a host or a port.
 void readFirstValue(const TOVIDOM_Document& settings, const char* name,
                     I18NString& value) {
   const TOVIDOM_NodeList elements = settings->getElementsByTagName(name);
   if (elements->getLength() == 0) return;
   const TOVIDOM_Node content = elements->item(0)->getFirstChild();
-  if (content != nullptr) value = content->getNodeValue();
+  if (!(content != nullptr)) return;
+  const std::string text = withoutBlanksAround(content->getNodeValue().str());
+  if (!text.empty()) value = I18NString(text.c_str());
+}
+
+bool isRegularFile(const std::string& path) {
+  return KesVrnDir::exists(I18NString(path.c_str()), kRegularFileMode) != 0;
 }
 
 }  // namespace
 
-I18NString endpointAddress() {
+I18NString endpointAddress(const std::string& settingsPath) {
   I18NString host = resources::getString(kDefaultHost);
   I18NString port = resources::getString(kDefaultPort);
-  const I18NString settingsPath("../configuration/mdproviderconf.xml");
-  if (KesVrnDir::exists(settingsPath, kRegularFileMode) != 0) {
+  if (!settingsPath.empty() && isRegularFile(settingsPath)) {
     TOVIDOM_Document settings =
         TOVIDOM_DOMImplementation::getInstance()->createDocument();
     TOVIDOM_Parser parser(0);
@@ -43,4 +53,21 @@ I18NString endpointAddress() {
   address.append(port.c_str());
   address.append(resources::getString(kPathSuffix));
   return address;
+}
+
+I18NString endpointAddress() { return endpointAddress(kSettingsPath); }
+
+std::string endpointSettingsFile(std::vector<std::string>& lookedAt) {
+  lookedAt.clear();
+  lookedAt.push_back(platform::fullPath(kSettingsPath));
+  if (isRegularFile(kSettingsPath)) return kSettingsPath;
+  const std::string program = platform::programFile();
+  const char* separator = platform::lastPathSeparator(program.c_str());
+  if (separator == nullptr) return "";
+  const std::string beside = platform::fullPath(
+      std::string(program.c_str(), separator + 1) + kSettingsPath);
+  // Started by path, the program works in its own folder: the same file.
+  if (beside == lookedAt.front()) return "";
+  lookedAt.push_back(beside);
+  return isRegularFile(beside) ? beside : "";
 }

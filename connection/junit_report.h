@@ -49,6 +49,8 @@ class JUnitReport {
             const SecretMask& secrets, std::string& reason);
   bool isOpen() const { return file_.isOpen(); }
   const std::string& path() const { return file_.path(); }
+  // Where `commit` put it: the path, or beside it when that was held open.
+  const std::string& placedAt() const { return file_.placedAt(); }
 
   void add(const TestCase& testcase);
   // A failure outside any request.
@@ -56,6 +58,8 @@ class JUnitReport {
   // What the run said of itself as a whole (the digest of its
   // differences): the `run` testcase's system-out.
   void setRunOutput(const std::string& text) { runOutput_ = text; }
+  // A run that tests nothing.
+  void addRunSkipped(const std::string& message);
   // False with the reason of the first write that failed.
   bool commit(double seconds, std::string& reason);
 
@@ -72,8 +76,11 @@ class JUnitReport {
   std::string runError_;
   std::string runOutput_;
   bool hasRunError_ = false;
+  std::string runSkipped_;
+  bool hasRunSkipped_ = false;
   long tests_ = 0;
   long failures_ = 0;
   long errors_ = 0;
+  long skipped_ = 0;
   std::string writeError_;
 };

@@ -21,3 +21,10 @@ bool isHttpAddress(const std::string& address) {
   return address.find("://") != std::string::npos &&
          (scheme == "http" || scheme == "https");
 }
+
+std::string withoutBlanksAround(const std::string& text) {
+  const char* const kBlanks = " \t\r\n";
+  const std::size_t first = text.find_first_not_of(kBlanks);
+  if (first == std::string::npos) return "";
+  return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
+}

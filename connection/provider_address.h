@@ -10,3 +10,7 @@ std::string addressWithoutCredentials(const std::string& address);
 // Whether the address is one that requests can be delivered to: http:// or
 // https://, in any case.
 bool isHttpAddress(const std::string& address);
+
+// `text` without the blanks (spaces, tabs, line ends) around it: cmd keeps
+// a blank typed after a value, and editors put one around an element's.
+std::string withoutBlanksAround(const std::string& text);

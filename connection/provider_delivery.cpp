@@ -7,6 +7,7 @@
 
 #include "connection/delivery_settings.h"
 #include "connection/exchange_echo.h"
+#include "connection/rejection_reason.h"
 #include "connection/secret_mask.h"
 #include "platform/core/tov_exception.h"
 #include "platform/core/wipe.h"
@@ -86,6 +87,9 @@ bool ProviderDelivery::configure(const Credentials& credentials,
         "Cannot deliver to " + address_ + ": " + failure->getErrorCodeString();
     return false;
   }
+  if (!settings.announcement.empty()) {
+    std::cerr << settings.announcement << std::endl;
+  }
   return true;
 }
 
@@ -139,8 +143,10 @@ bool ProviderDelivery::deliver(const char* type, const char* action,
     return true;
   }
   ++rejected_;
+  const std::string reason = rejectionReason(lastAnswer_.body, *secrets_);
   std::cerr << "Rejected by the provider: " << type << ' ' << action
-            << " (HTTP " << status << ")" << std::endl;
+            << " (HTTP " << status << ")" << (reason.empty() ? "" : ": ")
+            << reason << std::endl;
   if (lastAnswer_.kind == platform::HttpAnswer::Kind::kKeptAsking) {
     std::cerr << "The provider kept asking for credentials: the request is "
                  "not sent again"
@@ -158,7 +164,19 @@ const char* ProviderDelivery::lastRejection() const {
 
 void ProviderDelivery::tellOfferedSchemes() {
   const auto& offered = lastAnswer_.offeredSchemes;
-  if (toldOffered_ || schemeName_.empty() || offered.empty()) return;
+  if (toldOffered_) return;
+  // A run without -u sends no credentials: the provider wants some.
+  if (schemeName_.empty() && lastAnswer_.status == 401) {
+    toldOffered_ = true;
+    std::cerr << "The provider asks for credentials";
+    for (std::size_t i = 0; i < offered.size(); ++i) {
+      std::cerr << (i == 0 ? " (" : ", ") << offered[i];
+    }
+    std::cerr << (offered.empty() ? "" : ")") << "; -u and -p give them"
+              << std::endl;
+    return;
+  }
+  if (schemeName_.empty() || offered.empty()) return;
   // Scheme names are compared without regard to case.
   for (const std::string& scheme : offered) {
     if (sameIgnoringCase(scheme, schemeName_)) return;

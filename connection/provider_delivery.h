@@ -44,10 +44,11 @@ class ProviderDelivery {
   void end();
 
   // Delivers one serialized request. True when the provider accepted it
-  // (2xx); false, with a line on standard error, when it answered with
-  // another status, and once a run another line when a challenge asks for
-  // none of the scheme in use. Throws a TOVException when no answer came
-  // back or it was larger than the run holds.
+  // (2xx); false, with a line on standard error (with the reason the answer
+  // gives), when it answered with another status, and once a run another
+  // line when a challenge asks for none of the scheme in use, or a 401
+  // asks a run without a user name for credentials. Throws a TOVException when
+  // no answer came back or it was larger than the run holds.
   bool deliver(const char* type, const char* action, const char* text,
                std::size_t size, TOVIDOM_Node& request);
 

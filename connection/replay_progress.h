@@ -2,14 +2,18 @@
 
 #include <chrono>
 #include <cstdint>
+#include <memory>
+
+#include "connection/status_line.h"
 
 // One line on standard error that shows how far a long delivering replay
 // is, redrawn at most ten times a second and erased when the replay ends,
-// however it ends. Shown only when asked for; otherwise it does nothing.
+// however it ends, and for every other line the console shows meanwhile.
+// Shown only when asked for; otherwise it does nothing.
 class ReplayProgress {
  public:
-  ReplayProgress(std::int32_t count, bool shown);
-  ~ReplayProgress();
+  // `outputIsTerminal`: standard output shows on the terminal too.
+  ReplayProgress(std::int32_t count, bool shown, bool outputIsTerminal);
   ReplayProgress(const ReplayProgress&) = delete;
   ReplayProgress& operator=(const ReplayProgress&) = delete;
 
@@ -18,8 +22,7 @@ class ReplayProgress {
 
  private:
   std::int32_t count_;
-  bool shown_;
-  bool drawn_ = false;
+  std::unique_ptr<StatusLine> line_;
   std::chrono::steady_clock::time_point start_;
   std::chrono::steady_clock::time_point next_;
   long firstRequests_ = -1;

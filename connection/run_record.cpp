@@ -120,4 +120,8 @@ void RunRecord::endWithError(const std::string& message) {
   }
 }
 
+void RunRecord::skipRun(const std::string& message) {
+  if (report_ != nullptr) report_->addRunSkipped(message);
+}
+
 void RunRecord::finish() { close(TestCase::Outcome::kUnfinished, "", nullptr); }

@@ -58,6 +58,8 @@ class RunRecord {
   // A failure that ended the run: the error of the open request, or of a
   // `run` testcase of its own when no request was open.
   void endWithError(const std::string& message);
+  // The run tests nothing: a `run` testcase of its own, skipped.
+  void skipRun(const std::string& message);
   // The end of the run: a request still open did not finish.
   void finish();
 

@@ -1,16 +1,34 @@
 // Reading the command line into the client object.
 
 #include <iostream>
+#include <string>
 
 #include "client/md_provider_client.h"
 #include "platform/core/decimal_number.h"
 #include "platform/os/console.h"
+#include "platform/os/file_reader.h"
 #include "platform/os/file_test.h"
 #include "platform/os/process_exit.h"
 
 namespace {
 
 constexpr unsigned short kRegularFileMode = 0x8000;
+
+// Whether the run reads a script: an opened project's is always tested, and
+// so is the script of a created project's test, for MA and XS even when
+// none is named; AC with none replays nothing.
+bool readsScript(bool createProject, const I18NString& testType,
+                 const I18NString& scriptPath) {
+  if (!createProject) return true;
+  if (testType == "MA" || testType == "XS") return true;
+  return testType == "AC" && !(scriptPath == "");
+}
+
+bool canBeRead(const I18NString& scriptPath) {
+  std::string reason;
+  return KesVrnDir::exists(scriptPath, kRegularFileMode) != 0 &&
+         platform::isReadableFile(scriptPath.str(), reason);
+}
 
 }  // namespace
 
@@ -67,9 +85,11 @@ bool MDProviderClient::parseArguments(int argc, char** argv) {
   }
 
   if (projectName == "") printUsage();
-  if (createProject) return true;
-  if (scriptPath == "") printUsage();
-  if (KesVrnDir::exists(scriptPath, kRegularFileMode) != 0) return true;
+  if (!createProject && scriptPath == "") printUsage();
+  // Before any request: a script found missing after the create request
+  // would leave a project behind that a rerun cannot create again.
+  if (!readsScript(createProject, testType, scriptPath)) return true;
+  if (canBeRead(scriptPath)) return true;
   std::cout << "Failed to open the script." << std::endl;
   return false;
 }

@@ -26,8 +26,15 @@ void sendScript(MDProviderClient& client, long typeId, long actionId) {
   client.processScriptRequest(type, action, script);
 }
 
+bool namesATest(const I18NString& testType) {
+  return testType == "AC" || testType == "MA" || testType == "XS";
+}
+
 // The body of the run: open or create, the test, close.
 void runTests(MDProviderClient& client) {
+  // A run that tests nothing still ends with 0, but says so: a CI job
+  // would otherwise read it as a test passed.
+  if (!namesATest(client.getTestType())) client.noteNoTest();
   const bool opened =
       client.isCreateProject() ? client.createModel() : client.openModel();
   if (!opened) client.printMessage("Unable to open the model.");
@@ -113,6 +120,7 @@ int runOrReport(int argc, char** argv) {
 
 int runClient(int argc, char** argv) {
   platform::ignoreBrokenPipe();
+  platform::endEarlyOnInterruption();
   const int status = runOrReport(argc, argv);
   // Scripts read the console: lines lost on the way (a full disk, a closed
   // output) make the run a failure, not a success.

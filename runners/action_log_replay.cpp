@@ -44,8 +44,10 @@ bool MDProviderClient::replayActionLog() {
   printMessage(composed("Transaction count: ", count, "\n").c_str());
 
   // A person at a terminal sees a long delivering replay move.
-  ReplayProgress progress(count, delivery.isOn() && count > 1000 &&
-                                     platform::standardErrorIsTerminal());
+  ReplayProgress progress(
+      count,
+      delivery.isOn() && count > 1000 && platform::standardErrorIsTerminal(),
+      platform::standardOutputIsTerminal());
   const I18NString type("action");
   const I18NString action("execute");
   const I18NString seqName("seq");

@@ -15,6 +15,10 @@ struct Faults {
   std::string basic;            // --basic user:password  demand Basic
   bool ntlm = false;            // --ntlm  demand NTLM
 
-  // Takes one flag and its value; false when it is not one of these.
+  // Takes one flag and its value; false when it is not one of these, or
+  // its value is not of the flag's form.
   bool take(const std::string& flag, const std::string& value);
 };
+
+// A port: a whole number from 0 (a free one) to 65535, digits only.
+bool portNumber(const std::string& text, int& port);

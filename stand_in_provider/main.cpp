@@ -2,7 +2,8 @@
 // keeps projects and their models in memory and answers as a provider
 // would, with faults switched on by flags for tests (options.h, faults.h).
 //
-// Prints "listening on 127.0.0.1:PORT" when ready. Stops on SIGTERM or
+// Prints "listening on 127.0.0.1:PORT" when ready (with --pid-file, having
+// written its process id to that file first). Stops on SIGTERM or
 // SIGINT (a console's Ctrl+C on Windows), and with --watch-stdin also when
 // its standard input ends.
 
@@ -11,6 +12,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -18,6 +20,7 @@
 #include "stand_in_provider/authorization.h"
 #include "stand_in_provider/connection_faults.h"
 #include "stand_in_provider/options.h"
+#include "stand_in_provider/process_id.h"
 #include "stand_in_provider/process_signals.h"
 #include "stand_in_provider/provider_rules.h"
 #include "stand_in_provider/request_log.h"
@@ -94,9 +97,21 @@ int main(int argc, char** argv) {
       server.stop();
     }).detach();
   }
+  if (!options.pidPath.empty()) {
+    // Before the line that says it listens: whoever waits for that line
+    // finds the id, to stop this stand-in and no other.
+    std::ofstream pid(options.pidPath, std::ios::binary | std::ios::trunc);
+    if (!(pid << processId() << "\n" << std::flush)) {
+      std::fprintf(stderr, "mdprovider_stand_in: cannot write \"%s\"\n",
+                   options.pidPath.c_str());
+      return 1;
+    }
+  }
   std::printf("listening on 127.0.0.1:%d\n", port);
   std::fflush(stdout);
   server.listen_after_bind();
+  // An id left behind could name another process by the time it is read.
+  if (!options.pidPath.empty()) std::remove(options.pidPath.c_str());
   // Threads still wait on signals and input: end without unwinding them.
   std::fflush(nullptr);
   std::_Exit(0);

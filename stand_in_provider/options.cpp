@@ -9,8 +9,8 @@ namespace {
 
 const char* const kUsage =
     "Usage: mdprovider_stand_in [--port N] [--log FILE] [--bodies FILE]\n"
-    "                           [--watch-stdin] [--ntlm] [--basic "
-    "USER:PASSWORD]\n"
+    "                           [--pid-file FILE] [--watch-stdin] [--ntlm]\n"
+    "                           [--basic USER:PASSWORD]\n"
     "                           [--status N:CODE] [--delay N:MS] [--differ N]\n"
     "                           [--drop N] [--garbage N] [--close-after N]\n"
     "\n"
@@ -19,6 +19,7 @@ const char* const kUsage =
     "127.0.0.1:PORT\" once it listens (--port 0 or none: a free port).\n"
     "  --log FILE        one line per request: its number, peer port, size\n"
     "  --bodies FILE     each request's body, followed by a NUL\n"
+    "  --pid-file FILE   its process id, while it runs\n"
     "  --watch-stdin     stops when standard input ends\n"
     "  --ntlm, --basic   asks for NTLM, or Basic with this user and password\n"
     "  --status N:CODE   answers the N-th request with this HTTP status\n"
@@ -30,9 +31,9 @@ const char* const kUsage =
 
 }  // namespace
 
-void usage(const std::string& word) {
-  std::fprintf(stderr, "mdprovider_stand_in: cannot use \"%s\"\n",
-               word.c_str());
+void usage(const std::string& word, const char* why) {
+  std::fprintf(stderr, "mdprovider_stand_in: cannot use \"%s\"%s%s\n",
+               word.c_str(), *why == '\0' ? "" : ": ", why);
   std::exit(2);
 }
 
@@ -55,13 +56,19 @@ Options readOptions(int argc, char** argv) {
     if (i + 1 >= argc) usage(flag);
     const std::string value = argv[++i];
     if (flag == "--port") {
-      options.port = std::atoi(value.c_str());
+      // What it says it listens on must be what it listens on.
+      if (!portNumber(value, options.port)) {
+        usage(flag + " " + value, "a port is a whole number from 0 to 65535");
+      }
     } else if (flag == "--log") {
       options.logPath = value;
     } else if (flag == "--bodies") {
       options.bodiesPath = value;
+    } else if (flag == "--pid-file") {
+      options.pidPath = value;
     } else if (!options.faults.take(flag, value)) {
-      usage(flag + " " + value);
+      usage(flag + " " + value,
+            flag == "--basic" ? "it takes user:password, neither empty" : "");
     }
   }
   if ((!options.faults.drop.empty() || !options.faults.garbage.empty()) &&

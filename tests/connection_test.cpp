@@ -39,8 +39,26 @@ TEST_F(EndpointSettingsTest, FirstHostAndPortAnywhereOverrideTheDefaults) {
   EXPECT_EQ(address(), "http://localhost:9090/mdprovider");
   settings("<conf><a><b><host>first</host></b></a><host>second</host></conf>");
   EXPECT_EQ(address(), "http://first:8080/mdprovider");
-  settings("<conf><host/><port> not a number </port></conf>");
-  EXPECT_EQ(address(), "http://localhost: not a number /mdprovider");
+  settings("<conf><host/><port>not a number</port></conf>");
+  EXPECT_EQ(address(), "http://localhost:not a number/mdprovider");
+}
+
+TEST_F(EndpointSettingsTest, BlanksAroundAValueAreNoPartOfIt) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"<c><host> 127.0.0.1 </host><port>\t8080 </port></c>",
+       "http://127.0.0.1:8080/mdprovider"},
+      {"<c>\n  <host>\n    provider.example.com\r\n  </host>\n</c>",
+       "http://provider.example.com:8080/mdprovider"},
+      // Blanks alone are no value: the default stays.
+      {"<c><host>  </host><port>\n</port></c>",
+       "http://localhost:8080/mdprovider"},
+      // Blanks inside one are kept, for the address to refuse.
+      {"<c><host>my host</host></c>", "http://my host:8080/mdprovider"},
+  };
+  for (const auto& [xml, expected] : cases) {
+    settings(xml);
+    EXPECT_EQ(address(), expected) << xml;
+  }
 }
 
 TEST_F(EndpointSettingsTest, AFileThatCannotBeParsedThrows) {

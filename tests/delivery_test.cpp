@@ -180,9 +180,11 @@ TEST_F(DeliveryTest, RejectionsKeepTheRunsCourseAndFailTheStatus) {
   EXPECT_EQ(result.out, "Unable to open the model.\n");
   const std::string to = " requests to " + provider.address() + ": ";
   EXPECT_EQ(beforeSummary(result.err, "3" + to + "0 accepted, 3 rejected"),
-            "Rejected by the provider: project open (HTTP 404)\n"
-            "Rejected by the provider: ma query (HTTP 409)\n"
-            "Rejected by the provider: project close (HTTP 409)\n");
+            "Rejected by the provider: project open (HTTP 404): no such "
+            "project\n"
+            "Rejected by the provider: ma query (HTTP 409): project not open\n"
+            "Rejected by the provider: project close (HTTP 409): project not "
+            "open\n");
 
   // Request 5, the first transaction, is refused: the replay ends there
   // without the end-of-replay request, and the project is closed.
@@ -190,7 +192,8 @@ TEST_F(DeliveryTest, RejectionsKeepTheRunsCourseAndFailTheStatus) {
   EXPECT_EQ(result.status, 1);
   EXPECT_EQ(result.out, "Transaction count: 3\n\n\nTransaction: 1\n");
   EXPECT_EQ(beforeSummary(result.err, "3" + to + "2 accepted, 1 rejected"),
-            "Rejected by the provider: action execute (HTTP 500)\n");
+            "Rejected by the provider: action execute (HTTP 500): refused as "
+            "told\n");
   const std::vector<std::string> sent = traced();
   ASSERT_EQ(sent.size(), 3u);
   EXPECT_EQ(sent[2],
@@ -201,9 +204,28 @@ TEST_F(DeliveryTest, RejectionsKeepTheRunsCourseAndFailTheStatus) {
   EXPECT_EQ(result.status, 1);
   EXPECT_EQ(result.out, "Unable to open the model.\n");
   EXPECT_EQ(beforeSummary(result.err, "2" + to + "0 accepted, 2 rejected"),
-            "Rejected by the provider: project open (HTTP 302)\n"
-            "Rejected by the provider: project close (HTTP 409)\n");
+            "No test is run: -t \"none\" names none of AC, MA, XS (letters "
+            "are case-sensitive)\n"
+            "Rejected by the provider: project open (HTTP 302): refused as "
+            "told\n"
+            "Rejected by the provider: project close (HTTP 409): project not "
+            "open\n");
   EXPECT_EQ(provider.requests().size(), 8u);
+
+  // A provider that wants a login, from a run that gives none: what it asks
+  // for, once, and how to give it.
+  StandInProvider guarded(dir.path(), {"--basic", "alice:s3cret"});
+  result = run(guarded.address(), {"-t", "MA", "-c", "P", "-s", "query.xml"});
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(beforeSummary(result.err, "3 requests to " + guarded.address() +
+                                          ": 0 accepted, 3 rejected"),
+            "Rejected by the provider: project create (HTTP 401)\n"
+            "The provider asks for credentials (Basic); -u and -p give them\n"
+            "Rejected by the provider: ma query (HTTP 401)\n"
+            "Rejected by the provider: project close (HTTP 401)\n");
+  result = run(guarded.address(),
+               {"-c", "P", "-u", "alice", "-p", "s3cret", "-x", "Basic"});
+  EXPECT_EQ(result.status, 0) << result.err;
 }
 
 // Runs the replay of log.xml, doing `change` to the log once the provider
@@ -446,6 +468,93 @@ TEST_F(DeliveryTest, TheExamplesBuildAModelThatTheScriptsRead) {
           "</item></outline>"),
       std::string::npos)
       << answers()[1];
+}
+
+// MDPROVIDER_DELIVER=1 says which settings file it read: the one the
+// working directory gives, or else the one beside the program's folder, as
+// the Windows package lays it out, also for a program started from PATH.
+TEST_F(DeliveryTest, DeliveringToOneNamesTheSettingsFileItRead) {
+  StandInProvider provider(dir.path());
+  const std::string port = std::to_string(provider.port());
+  TempDir root;   // root/bin/ the program, root/configuration/ its settings
+  TempDir other;  // other/work/ a working folder, other/configuration/
+  root.write("configuration/mdproviderconf.xml",
+             "<c>\n  <host> 127.0.0.1 </host>\n  <port>\n    " + port +
+                 "\n  </port>\n</c>\n");
+  const std::string installed =
+      root.path() + "/bin/" +
+      std::filesystem::path(program).filename().string();
+  std::filesystem::create_directories(root.path() + "/bin");
+  std::filesystem::copy_file(program, installed);
+  other.write("work/.keep", "");
+  const std::string rootFile = test_support::shownPath(
+      root.path() + "/configuration/mdproviderconf.xml");
+  const std::string otherFile = test_support::shownPath(
+      other.path() + "/configuration/mdproviderconf.xml");
+  const std::string address = "http://127.0.0.1:" + port + "/mdprovider";
+  const struct {
+    const char* what;
+    bool bare;  // started by its bare name from PATH, in other/work/
+    std::string otherSettings;  // other/configuration/'s, when not empty
+    std::string line;
+  } cases[] = {
+      {"by path", false, "", address + " (from \"" + rootFile + "\")"},
+      {"from PATH", true, "", address + " (from \"" + rootFile + "\")"},
+      {"from PATH, the working folder's first", true,
+       "<c><host>127.0.0.1</host><port>" + port + "</port></c>",
+       address + " (from \"" + otherFile + "\")"},
+  };
+  int project = 0;
+  for (const auto& c : cases) {
+    std::filesystem::remove_all(other.path() + "/configuration");
+    if (!c.otherSettings.empty()) {
+      other.write("configuration/mdproviderconf.xml", c.otherSettings);
+    }
+    RunOptions options;
+    options.args = {"-t", "AC", "-c", "P" + std::to_string(++project)};
+    options.workingDir = other.path() + "/work";
+    options.env = {{"MDPROVIDER_DELIVER", "1 "}};
+    if (c.bare) {
+      options.argv0 = std::filesystem::path(program).filename().string();
+    }
+    const RunResult result = test_support::runProgram(installed, options);
+    EXPECT_EQ(result.status, 0) << c.what << ": " << result.err;
+    EXPECT_EQ(beforeSummary(result.err, "2 requests to " + address +
+                                            ": 2 accepted, 0 rejected"),
+              "Delivering to " + c.line + "\n")
+        << c.what;
+  }
+  // A value that cannot be used names the file it stands in.
+  root.write("configuration/mdproviderconf.xml",
+             "<c><host>127.0.0.1</host><port>80a</port></c>");
+  RunOptions options;
+  options.args = {"-c", "P"};
+  options.env = {{"MDPROVIDER_DELIVER", "1"}};
+  RunResult result = test_support::runProgram(installed, options);
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(result.err,
+            "\"" + rootFile +
+                "\" gives an address that cannot be read (Port number was "
+                "not a decimal number between 0 and 65535): "
+                "http://127.0.0.1:80a/mdprovider\nCould not initialize the "
+                "client");
+  // One the parser refuses, named whole.
+  root.write("configuration/mdproviderconf.xml", "<c><host>127.0.0.1</host>");
+  result = test_support::runProgram(installed, options);
+  EXPECT_EQ(result.err, "Failed to parse \"" + rootFile +
+                            "\" at line 1, column 26: no element found\nCould "
+                            "not initialize the client");
+  // No file anywhere: the default, and the files looked for.
+  std::filesystem::remove(root.path() + "/configuration/mdproviderconf.xml");
+  std::filesystem::remove_all(other.path() + "/configuration");
+  options.env.emplace_back("MDPROVIDER_TIMEOUT", "2");
+  options.workingDir = other.path() + "/work";
+  options.argv0 = std::filesystem::path(program).filename().string();
+  result = test_support::runProgram(installed, options);
+  EXPECT_EQ(result.err.substr(0, result.err.find('\n')),
+            "Delivering to http://localhost:8080/mdprovider (the default: no "
+            "\"" +
+                otherFile + "\" or \"" + rootFile + "\" was found)");
 }
 
 TEST_F(DeliveryTest, SettingsAndTheirAbsence) {

@@ -51,7 +51,8 @@ class InterruptionTest : public ::testing::Test {
   // How the program ended: by the signal, as a shell sees it.
   void expectEndedBy(const RunResult& result, int signal) {
     if (test_support::underWine()) {
-      EXPECT_EQ(result.status, 0x3A) << "STATUS_CONTROL_C_EXIT, as wine ends";
+      // Not STATUS_CONTROL_C_EXIT, which `if errorlevel 1` reads as success.
+      EXPECT_EQ(result.status, 130);
     } else {
       EXPECT_EQ(result.signal, signal);
     }
@@ -171,6 +172,46 @@ TEST_F(InterruptionTest, ASecondOneEndsTheRunAtOnceAndLeavesNothing) {
   EXPECT_EQ(report(), "an earlier report");
   EXPECT_EQ(test_support::temporaryFilesIn(dir.path()),
             std::vector<std::string>{});
+}
+
+// The echo's wait for a key, from a pipe that brings none or at a console
+// (a terminal under wine), ends with the interruption.
+TEST_F(InterruptionTest, ItEndsTheEchosWaitForAKey) {
+  StandInProvider provider(dir.path());
+  for (const bool atTerminal : {false, true}) {
+    const std::size_t before = provider.requests().size();
+    RunOptions options;
+    options.args = {"-t", "AC", "-c", atTerminal ? "AtTerminal" : "Piped"};
+    options.workingDir = dir.path();
+    options.env = {{"MDPROVIDER_DELIVER", provider.address()},
+                   {"MDPROVIDER_ECHO", "1"},
+                   {"LANG", "C.UTF-8"}};
+    options.holdInput = true;  // no key comes
+    options.terminal = atTerminal;
+    options.timeoutSeconds = 30;
+    // Once the first answer is shown and waits for its key.
+    std::chrono::steady_clock::time_point answered;
+    options.interruptWhen = [&] {
+      const auto now = std::chrono::steady_clock::now();
+      if (provider.requests().size() <= before) return false;
+      if (answered == std::chrono::steady_clock::time_point()) answered = now;
+      return now - answered > std::chrono::seconds(1);
+    };
+    options.interruptSignals = {SIGINT};
+    const RunResult result = test_support::runProgram(program, options);
+    EXPECT_FALSE(result.timedOut) << atTerminal;
+    expectEndedBy(result, SIGINT);
+    EXPECT_EQ(provider.requests().size(), before + 1);
+    // (A terminal under wine shows the lines redrawn.)
+    if (!atTerminal) {
+      EXPECT_EQ(result.err.rfind("Interrupted: no request was sent after "
+                                 "project create, the last the provider "
+                                 "answered\n",
+                                 0),
+                0u)
+          << result.err;
+    }
+  }
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <poll.h>
 #include <pty.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -62,6 +63,13 @@ void removeCarriageReturns(std::string& text) {
 }  // namespace
 
 bool underWine() { return !windowsProgram().empty(); }
+
+std::string shownPath(const std::string& path) {
+  if (!underWine()) return path;
+  std::string windows = "Z:" + path;
+  std::replace(windows.begin(), windows.end(), '/', '\\');
+  return windows;
+}
 
 std::string installProgram(const TempDir& dir) {
   const bool windows = underWine();
@@ -175,6 +183,16 @@ RunResult runOnce(const std::string& program, const RunOptions& options) {
           : ::pipe(err) != 0) {
     std::abort();
   }
+  // The terminal a tester types at: the program's three streams on it, and
+  // what it shows read here from its other side.
+  int terminal = -1;
+  int terminalSide = -1;
+  // Wide enough that no line of the program's wraps.
+  winsize size{50, 250, 0, 0};
+  if (options.terminal &&
+      ::openpty(&terminal, &terminalSide, nullptr, nullptr, &size) != 0) {
+    std::abort();
+  }
   const pid_t child = ::fork();
   if (child == 0) {
     // The program gets the default SIGPIPE, whatever this process set.
@@ -199,6 +217,14 @@ RunResult runOnce(const std::string& program, const RunOptions& options) {
       ::close(fd);
     }
     ::dup2(err[1], 2);
+    if (options.terminal) {
+      // Its own session, with the terminal as the one it controls.
+      ::setsid();
+      ::ioctl(terminalSide, TIOCSCTTY, 0);
+      for (int fd : {0, 1, 2}) ::dup2(terminalSide, fd);
+      ::close(terminal);
+      ::close(terminalSide);
+    }
     for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]}) ::close(fd);
     if (!options.workingDir.empty() && !changeDirectory(options.workingDir)) {
       ::_exit(126);
@@ -209,6 +235,14 @@ RunResult runOnce(const std::string& program, const RunOptions& options) {
   ::close(in[0]);
   ::close(out[1]);
   ::close(err[1]);
+  if (options.terminal) {
+    ::close(terminalSide);
+    // What it shows comes from the terminal; what is typed goes to it.
+    ::close(out[0]);
+    out[0] = terminal;
+    ::close(in[1]);
+    in[1] = ::dup(terminal);
+  }
   ::signal(SIGPIPE, SIG_IGN);
   if (!options.input.empty()) {
     [[maybe_unused]] const ssize_t put =

@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <regex>
 
 #include "tests/test_support.h"
 
@@ -137,18 +140,43 @@ TEST_F(ProgramTest, AScriptThatCannotBeParsedEndsTheRunWithoutClosing) {
             "Failed to parse \"broken.xml\" at line 3, column 3: mismatched "
             "tag\n");
   EXPECT_EQ(requests(), std::vector<std::string>{request("project", "open")});
+}
 
-  const RunResult missing = run({"-t", "AC", "-c", "P", "-s", "missing.xml"});
-  EXPECT_EQ(missing.status, 1);
-  EXPECT_EQ(missing.out,
-            "Failed to open \"missing.xml\": No such file or directory\n");
-
-  for (const char* test : {"MA", "XS"}) {
-    const RunResult none = run({"-t", test, "-c", "P"});
-    EXPECT_EQ(none.status, 1);
-    EXPECT_EQ(none.out, "Failed to open \"\": No such file or directory\n");
+// Checked before any request, for a created project as for an opened one:
+// found missing after the create request, it left a project behind that a
+// rerun with the right path could not create again.
+TEST_F(ProgramTest, AScriptTheTestCannotReadSendsNothing) {
+  dir.write("folder/inside.xml", "<log/>");
+  const std::vector<std::string> cases[] = {
+      {"-t", "AC", "-c", "P", "-s", "missing.xml"},
+      {"-t", "MA", "-c", "P", "-s", "missing.xml"},
+      {"-t", "XS", "-c", "P", "-s", "..\\examples\\missing.xml"},
+      {"-t", "AC", "-c", "P", "-s", "folder"},
+      {"-t", "AC", "-m", "P", "-s", "folder"},
+      {"-t", "ZZ", "-m", "P", "-s", "missing.xml"},
+      // MA and XS send their script: without one nothing is tested.
+      {"-t", "MA", "-c", "P"},
+      {"-t", "XS", "-c", "P"},
+  };
+  for (const std::vector<std::string>& args : cases) {
+    std::remove((dir.path() + "/requests.trace").c_str());
+    std::string words;
+    for (const std::string& word : args) words += word + " ";
+    const RunResult result = run(args);
+    EXPECT_EQ(result.status, 1) << words;
+    EXPECT_EQ(result.out, "Failed to open the script.\n") << words;
+    EXPECT_EQ(result.err, "") << words;
+    EXPECT_FALSE(std::filesystem::exists(dir.path() + "/requests.trace"));
+  }
+  // What needs no script is not tested for one.
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"-t", "ZZ", "-c", "P", "-s", "missing.xml"},
+        {"-t", "AC", "-c", "P"}}) {
+    const RunResult result = run(args);
+    EXPECT_EQ(result.status, 0) << args[1];
     EXPECT_EQ(requests(),
-              std::vector<std::string>{request("project", "create")});
+              (std::vector<std::string>{request("project", "create"),
+                                        request("project", "close")}));
   }
 }
 
@@ -162,6 +190,59 @@ TEST_F(ProgramTest, WithoutATraceTheConsoleIsTheSame) {
             "Transaction count: 3\n\n\nTransaction: 1\n\nTransaction: "
             "2\n\nTransaction: 3\n");
   EXPECT_EQ(result.err, "");
+}
+
+// What a terminal shows of `text`: without the codes that move the cursor
+// or hide it (a console under wine redraws its lines with them), a move
+// to the right read as the blanks it stands for.
+std::string onScreen(const std::string& text) {
+  const std::regex moveRight("\x1b\\[([0-9]*)C");
+  std::string shown;
+  std::smatch code;
+  std::string rest = text;
+  while (std::regex_search(rest, code, moveRight)) {
+    shown += code.prefix().str();
+    shown.append(code[1].length() == 0 ? 1 : std::stoul(code[1].str()), ' ');
+    rest = code.suffix().str();
+  }
+  shown += rest;
+  shown = std::regex_replace(shown, std::regex("\x1b\\[[0-9;?]*[A-Za-z]"), "");
+  return std::regex_replace(shown, std::regex("\r"), "");
+}
+
+// A console (a terminal under wine) shows the characters meant, on either
+// stream; a pipe still gets UTF-8 bytes.
+TEST_F(ProgramTest, NonAsciiTextReachesAConsoleAsTheCharactersMeant) {
+  dir.write(
+      "Pr\xC3\xBC"
+      "fung.xml",
+      "<log><transaction seq=\"1\"><a/></log>");
+  const std::string parse =
+      "Failed to parse \"Pr\xC3\xBC"
+      "fung.xml\" at line 1, column 33: "
+      "mismatched tag";
+  const std::string noTest =
+      "No test is run: -t \"T\xC3\xA9st\" names none of AC, MA, XS";
+  RunOptions console;
+  console.terminal = true;
+  console.env.emplace_back("LANG", "C.UTF-8");
+  const std::vector<std::string> failing = {"-t",
+                                            "AC",
+                                            "-c",
+                                            "P",
+                                            "-s",
+                                            "Pr\xC3\xBC"
+                                            "fung.xml"};
+  RunResult result = run(failing, console);
+  EXPECT_EQ(result.status, 1);
+  EXPECT_NE(onScreen(result.out).find(parse + "\n"), std::string::npos)
+      << result.out;
+  result = run({"-t", "T\xC3\xA9st", "-c", "P"}, console);
+  EXPECT_EQ(result.status, 0);
+  EXPECT_NE(onScreen(result.out).find(noTest), std::string::npos) << result.out;
+
+  result = run(failing);
+  EXPECT_EQ(result.out, parse + "\n");
 }
 
 }  // namespace

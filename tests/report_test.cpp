@@ -21,7 +21,8 @@ const std::string kLog =
     "<log><transaction seq=\"1\"/><transaction seq=\"2\"/>"
     "<transaction seq=\"3\"/></log>";
 
-// One testcase as a line: "name" plus " failure|error: message [text]".
+// One testcase as a line: "name" plus " failure|error|skipped: message
+// [text]".
 struct Report {
   std::string suite;  // name tests failures errors of the testsuite
   std::string delivery;
@@ -53,7 +54,9 @@ Report readReport(const std::string& path) {
     const TOVIDOM_Node inner = testcase->getFirstChild();
     if (inner != nullptr) {
       const std::string kind = test_support::written(inner).substr(1, 5);
-      line += (kind == "error" ? " error: " : " failure: ") +
+      line += (kind == "error"   ? " error: "
+               : kind == "skipp" ? " skipped: "
+                                 : " failure: ") +
               attribute(inner, "message");
       const TOVIDOM_Node text = inner->getFirstChild();
       if (text != nullptr) line += " [" + text->getNodeValue().str() + "]";
@@ -101,6 +104,32 @@ TEST_F(ReportTest, EveryRequestIsATestcaseInTheOrderOfTheRun) {
             std::vector<std::string>{});
 }
 
+TEST_F(ReportTest, ARunThatNamesNoTestIsSkippedAndSaysSo) {
+  for (const char* test : {"ac", "ZZ", ""}) {
+    const RunResult result = run({"-t", test, "-c", "P"});
+    const std::string line = "No test is run: -t \"" + std::string(test) +
+                             "\" names none of AC, MA, XS (letters are "
+                             "case-sensitive)";
+    // The status stays as it was: the run did what it was told.
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(result.err, line + "\n");
+    const Report written = report();
+    EXPECT_EQ(written.suite,
+              (*test == '\0' ? "" : std::string(test) + " ") + "P 3 0 0");
+    EXPECT_EQ(written.cases,
+              (std::vector<std::string>{"P: project create", "P: project close",
+                                        "P: run skipped: " + line}));
+    EXPECT_NE(test_support::readFile(dir.path() + "/report.xml")
+                  .find(" skipped=\"1\" "),
+              std::string::npos);
+  }
+  // A test named: nothing is skipped.
+  EXPECT_EQ(run({"-t", "AC", "-c", "P"}).err, "");
+  EXPECT_EQ(report().cases, (std::vector<std::string>{"P: project create",
+                                                      "P: project close"}));
+}
+
 TEST_F(ReportTest, ARejectedTransactionIsAFailureAndTheSummaryCountsIt) {
   StandInProvider provider(dir.path(), {"--status", "3:500"});
   RunOptions delivering;
@@ -110,7 +139,8 @@ TEST_F(ReportTest, ARejectedTransactionIsAFailureAndTheSummaryCountsIt) {
   EXPECT_EQ(result.status, 1);
   EXPECT_TRUE(std::regex_match(
       result.err,
-      std::regex("Rejected by the provider: action execute \\(HTTP 500\\)\n"
+      std::regex("Rejected by the provider: action execute \\(HTTP 500\\): "
+                 "refused as told\n"
                  "Delivered 4 requests to " +
                  provider.address() +
                  ": 3 accepted, 1 rejected in [0-9]+\\.[0-9]{2} s\n")))
@@ -238,6 +268,46 @@ TEST_F(ReportTest, ProgressShowsOnATerminalAndNowhereElse) {
   EXPECT_NE(shown.err.find("\r\x1b[KDelivered 1503 requests"),
             std::string::npos)
       << shown.err;
+}
+
+// With standard output on the terminal too, the transactions' lines and
+// the rejection come between the progress line's redraws, never on it.
+TEST_F(ReportTest, TheProgressLineIsErasedForEveryOtherLineAndDrawnAfterIt) {
+  if (test_support::underWine()) {
+    GTEST_SKIP() << "wine redraws a pseudo-terminal's output with escape codes";
+  }
+  std::string log = "<log>";
+  for (int i = 1; i <= 1500; ++i) {
+    log += "<transaction seq=\"" + std::to_string(i) + "\"/>";
+  }
+  dir.write("long.xml", log + "</log>");
+  // Request 1400 is transaction 1399: refused, which ends the replay.
+  StandInProvider provider(dir.path(),
+                           {"--delay", "700:300", "--status", "1400:500"});
+  RunOptions terminal;
+  terminal.env.emplace_back("MDPROVIDER_DELIVER", provider.address());
+  terminal.terminal = true;
+  const RunResult shown =
+      run({"-t", "AC", "-c", "P", "-s", "long.xml"}, terminal);
+  EXPECT_EQ(shown.status, 1);
+  const std::string progress =
+      "\r[0-9]+ of 1500 transactions \\([0-9]+%\\), [0-9]+ requests/s, "
+      "[0-9]+ s left\x1b\\[K";
+  // Drawn, then erased or drawn anew before anything else shows.
+  EXPECT_TRUE(std::regex_search(shown.out, std::regex(progress)));
+  EXPECT_FALSE(std::regex_search(
+      shown.out, std::regex(progress + "(?!\r\x1b\\[K|\r[0-9])")))
+      << shown.out.substr(shown.out.size() > 3000 ? shown.out.size() - 3000
+                                                  : 0);
+  // Drawn again after a line of the other stream, at once.
+  EXPECT_TRUE(std::regex_search(
+      shown.out,
+      std::regex("\r\x1b\\[K\r\nTransaction: 9[0-9][0-9]\r\n" + progress)));
+  EXPECT_TRUE(std::regex_search(
+      shown.out, std::regex("\r\x1b\\[KRejected by the provider: action "
+                            "execute \\(HTTP 500\\): refused as told\r\n")))
+      << shown.out.substr(shown.out.size() > 3000 ? shown.out.size() - 3000
+                                                  : 0);
 }
 
 }  // namespace

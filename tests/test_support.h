@@ -80,6 +80,9 @@ struct RunOptions {
   bool closedOutput = false;     // ...or to a pipe that nobody reads
   long addressSpaceMiB = 0;      // a limit on the program's memory, 0: none
   bool errorToTerminal = false;  // standard error to a pseudo-terminal
+  // Standard input, output and error on one pseudo-terminal, as a tester
+  // has them: `out` is what it shows, `input` what is typed.
+  bool terminal = false;
   std::vector<std::pair<std::string, std::string>> env;
   int timeoutSeconds = 20;
   std::string argv0;  // empty: the program path
@@ -92,6 +95,10 @@ struct RunOptions {
 // Whether the program under test is the Windows one, run under wine
 // (KES_WINDOWS_PROGRAM names it); its console lines are read without CR.
 bool underWine();
+
+// A whole path as the program under test names it: under wine its
+// Windows form ("Z:\\tmp\\..."), otherwise the path itself.
+std::string shownPath(const std::string& path);
 
 // Copies the built program into `dir`; returns the copy's path.
 std::string installProgram(const TempDir& dir);

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
-"""The Windows package as a tester gets it: the zip unpacked, the README's Windows commands run
-as written under wine at a command prompt in the unpacked folder, each compared with the Linux
-run of the same command in a copy of the folder that holds the Linux programs, and demo.cmd.
+"""The Windows package as a tester gets it: the zip unpacked, every command of its Windows README
+(README.txt) run as written under wine at a command prompt in the unpacked folder, each compared
+with the Linux run of the same command in a copy of the folder that holds the Linux programs,
+and demo.cmd; a stand-in of the tester's own, started elsewhere, outlives both.
 
     windows_package_test.py ZIP LINUX_BUILD
 
@@ -90,6 +91,38 @@ def stop_stand_ins(under):
             pass
 
 
+class OwnStandIn:
+    """A stand-in of the tester's own, run by wine from a folder outside the package on a port
+    of its own: what the package's commands stop must not be it."""
+
+    def __enter__(self):
+        self.folder = os.path.join(tempfile.mkdtemp(dir=STATE["temp"]), "own")
+        os.makedirs(self.folder)
+        program = os.path.join(self.folder, "mdprovider_stand_in.exe")
+        shutil.copy2(os.path.join(STATE["temp"], "zip", FOLDER, "bin",
+                                  "mdprovider_stand_in.exe"), program)
+        with socket.socket() as probe:
+            probe.bind(("127.0.0.1", 0))
+            port = probe.getsockname()[1]
+        self.log = os.path.join(self.folder, "own.out")
+        with open(self.log, "w") as output:
+            self.process = subprocess.Popen([WINE, program, "--port", str(port)],
+                                            cwd=self.folder, env=environment(),
+                                            stdin=subprocess.DEVNULL, stdout=output,
+                                            stderr=subprocess.STDOUT)
+        if not wait_for_line(self.log).startswith("listening on "):
+            raise AssertionError("the tester's own stand-in did not start")
+        return self
+
+    def running(self):
+        return bool(stand_ins(self.folder))
+
+    def __exit__(self, *_):
+        stop_stand_ins(self.folder)
+        self.process.kill()
+        self.process.wait()
+
+
 def environment():
     """This process's environment without the client's settings, and with no proxy for
     loopback."""
@@ -115,12 +148,22 @@ def console(text):
 
 def without_times(text):
     """The delivery summary without its seconds, which differ from run to run."""
-    return re.sub(r"(rejected in )[0-9.]+ s$", r"\1T s", text, flags=re.M)
+    return re.sub(r"(rejected in )[0-9.]+ s\b", r"\1T s", text)
+
+
+def without_folder(text, folder):
+    """The console with the package's folder, as a Linux or a Windows program names it, written
+    as <folder>/ and the separators after it as slashes."""
+    windows = "Z:" + folder.replace("/", "\\")
+    for form in (folder, windows):
+        text = re.sub(re.escape(form) + r'([^"\s]*)',
+                      lambda found: "<folder>" + found.group(1).replace("\\", "/"), text)
+    return text
 
 
 def windows_blocks(readme):
-    """The README's commands for Windows: every line of every ```bat block (indented in a list
-    or not), a block a session of the command prompt."""
+    """The README's commands for Windows: every line of every ```bat block (indented or not),
+    a block a session of the command prompt."""
     return [[line[len(indent):] for line in body.splitlines() if line.strip()]
             for indent, body in re.findall(r"^( *)```bat\n(.*?)^\1```$", readme, re.M | re.S)]
 
@@ -155,6 +198,7 @@ class WindowsPrompt:
     def __init__(self, folder):
         self.folder = folder
         self.sets = []
+        self.status = 0  # the last command's, which `if errorlevel` reads
         self.scratch = tempfile.mkdtemp(dir=STATE["temp"])
 
     def run(self, line, number):
@@ -162,8 +206,10 @@ class WindowsPrompt:
             self.sets.append(line)
             return None
         batch = os.path.join(self.scratch, f"step{number}.cmd")
+        # A child cmd's exit sets ERRORLEVEL as the command before left it.
+        carried = [f"cmd /c exit {self.status}"] if line.lower().startswith("if ") else []
         with open(batch, "w", newline="\r\n") as out:
-            out.write("\n".join(["@echo off"] + self.sets + [line]) + "\n")
+            out.write("\n".join(["@echo off"] + self.sets + carried + [line]) + "\n")
         command = [WINE, "cmd", "/c", "Z:" + batch.replace("/", "\\")]
         if line.lower().startswith("start /b "):
             # What it starts keeps the console: its output goes to a file, read once it
@@ -180,6 +226,8 @@ class WindowsPrompt:
                     console(done.stderr.decode("utf-8", "replace")))
         if line.lower().startswith("taskkill "):
             step.left = stand_ins_left(self.folder)
+        if not line.lower().startswith("if "):
+            self.status = done.returncode
         return step
 
 
@@ -191,14 +239,30 @@ class LinuxShell:
         self.folder = folder
         self.env = environment()
         self.started = []
+        self.status = 0
         self.scratch = tempfile.mkdtemp(dir=STATE["temp"])
 
     def run(self, line, number):
         words = shlex.split(line.replace("\\", "/"))
+        if words[:2] == ["set", "/p"]:
+            # set /p NAME=<file: the file's first line.
+            name, _, source = line[7:].partition("=<")
+            with open(os.path.join(self.folder, source)) as value:
+                self.env[name] = value.readline().rstrip("\r\n")
+            return None
         if words[0].lower() == "set":
             name, _, value = line[4:].partition("=")
             self.env[name] = value.replace("\\", "/")
             return None
+        if words[0] == "if":
+            # if [not] errorlevel N echo TEXT, as cmd reads it.
+            found = re.fullmatch(r"if (not )?errorlevel (\d+) echo (.*)", line)
+            if found is None:
+                raise AssertionError(f"no Linux counterpart of {line!r}")
+            holds = (self.status >= int(found.group(2))) != bool(found.group(1))
+            text = found.group(3).replace("%errorlevel%", str(self.status))
+            # echo leaves ERRORLEVEL as it was.
+            return Step(line, self.status, text + "\n" if holds else "", "")
         if words[:2] == ["start", "/b"]:
             log = os.path.join(self.scratch, f"step{number}.out")
             with open(log, "w") as output:
@@ -207,8 +271,9 @@ class LinuxShell:
                     stdin=subprocess.DEVNULL, stdout=output, stderr=subprocess.STDOUT))
             return Step(line, 0, wait_for_line(log), "")
         if words[0] == "taskkill":
+            # /f: killed, as taskkill /f kills; it says nothing on the way out.
             for process in self.started:
-                process.terminate()
+                process.kill()
                 process.wait(timeout=10)
             self.started = []
             return Step(line, 0, "", "")
@@ -217,6 +282,7 @@ class LinuxShell:
         done = subprocess.run([self.program(words[0])] + words[1:], cwd=self.folder,
                               env=self.env, stdin=subprocess.DEVNULL, capture_output=True,
                               timeout=120)
+        self.status = done.returncode
         return Step(line, done.returncode, done.stdout.decode("utf-8", "replace"),
                     done.stderr.decode("utf-8", "replace"))
 
@@ -251,50 +317,63 @@ class PackageTest(unittest.TestCase):
     def test_the_zip_is_one_install_tree(self):
         files = sorted(name for name in STATE["names"] if not name.endswith("/"))
         self.assertEqual(files, [f"{FOLDER}/{name}" for name in (
-            "README.md", "bin/KesMDProviderClient.exe", "bin/mdprovider_stand_in.exe",
-            "configuration/mdproviderconf.xml", "demo.cmd", "examples/action_log.xml",
-            "examples/baseline_rules.txt", "examples/ma_query.xml", "examples/stylesheet.xml")])
-        # cmd finds a batch file's labels reliably only in one whose lines end with CR LF.
-        with open(os.path.join(STATE["temp"], "zip", FOLDER, "demo.cmd"), "rb") as demo:
-            lines = demo.read().split(b"\n")
-        self.assertEqual(lines[-1], b"")
-        self.assertEqual([line for line in lines[:-1] if not line.endswith(b"\r")], [])
+            "README.md", "README.txt", "bin/KesMDProviderClient.exe",
+            "bin/mdprovider_stand_in.exe", "configuration/mdproviderconf.xml", "demo.cmd",
+            "examples/action_log.xml", "examples/baseline_rules.txt", "examples/ma_query.xml",
+            "examples/stylesheet.xml")])
+        # cmd finds a batch file's labels reliably only in one whose lines end with CR LF;
+        # Notepad before Windows 10 shows a text file whole only with them.
+        for name in ("demo.cmd", "README.txt"):
+            with open(os.path.join(STATE["temp"], "zip", FOLDER, name), "rb") as text:
+                lines = text.read().split(b"\n")
+            self.assertEqual(lines[-1], b"", name)
+            self.assertEqual([line for line in lines[:-1] if not line.endswith(b"\r")], [], name)
 
     def test_every_windows_command_of_the_readme(self):
         if not port_is_free(PORT):
             self.fail(f"port {PORT} of 127.0.0.1 is taken here: the package's commands need it")
         windows, linux = fresh_copy("readme-windows"), linux_copy("readme-linux")
-        with open(os.path.join(windows, "README.md"), encoding="utf-8") as readme:
-            blocks = windows_blocks(readme.read())
+        with open(os.path.join(windows, "README.txt"), encoding="utf-8") as readme:
+            blocks = windows_blocks(readme.read().replace("\r\n", "\n"))
         commands = [line for block in blocks for line in block]
-        # What the quick start must show: its first command, delivery by the configuration
-        # file, and the demo.
+        # What the guide must show: its first command, delivery by the configuration file,
+        # the demo, every variable set as cmd sets it, an exit status read by if errorlevel,
+        # and the stand-in stopped by its own process id.
         self.assertIn(r"bin\KesMDProviderClient.exe -t AC -c Demo -s ..\examples\action_log.xml"
                       r" -b2 -e4", commands)
         self.assertIn("set MDPROVIDER_DELIVER=1", commands)
         self.assertIn("demo.cmd", commands)
-        for block in blocks:
-            # demo.cmd has a test of its own.
-            block = [line for line in block if line != "demo.cmd"]
-            prompt, shell = WindowsPrompt(windows), LinuxShell(linux)
-            try:
-                on_windows = run_block(prompt, block)
-                stop_stand_ins(windows)
-                on_linux = run_block(shell, block)
-            finally:
-                shell.close()
-                stop_stand_ins(STATE["temp"])
-            for win, lin in zip(on_windows, on_linux):
-                with self.subTest(command=win.command):
-                    self.assertEqual(win.status, 0, win.out + win.err)
-                    if win.command.startswith("taskkill"):
-                        self.assertEqual(win.left, {})
-                        continue
-                    self.assertEqual(lin.status, 0, lin.out + lin.err)
-                    self.assertEqual(without_times(win.out), without_times(lin.out))
-                    self.assertEqual(without_times(win.err), without_times(lin.err))
-            self.assertEqual(files_written(windows), files_written(linux), block)
-        # The report of the quick start went where the README says: into bin\.
+        self.assertTrue(any(line.startswith("if errorlevel 1 ") for line in commands))
+        self.assertNotIn("taskkill /im mdprovider_stand_in.exe /f", commands)
+        self.assertEqual([line for line in commands if re.match(r"set \S* =|set \S*= ", line)],
+                         [])
+        with OwnStandIn() as own:
+            for block in blocks:
+                # demo.cmd has a test of its own.
+                block = [line for line in block if line != "demo.cmd"]
+                prompt, shell = WindowsPrompt(windows), LinuxShell(linux)
+                try:
+                    on_windows = run_block(prompt, block)
+                    stop_stand_ins(windows)
+                    on_linux = run_block(shell, block)
+                finally:
+                    shell.close()
+                    stop_stand_ins(windows)
+                    stop_stand_ins(linux)
+                for win, lin in zip(on_windows, on_linux):
+                    with self.subTest(command=win.command):
+                        self.assertEqual(win.status, lin.status, win.out + win.err)
+                        if win.command.startswith("taskkill"):
+                            self.assertEqual(win.status, 0, win.out + win.err)
+                            self.assertEqual(win.left, {})
+                            continue
+                        self.assertEqual(without_times(without_folder(win.out, windows)),
+                                         without_times(without_folder(lin.out, linux)))
+                        self.assertEqual(without_times(without_folder(win.err, windows)),
+                                         without_times(without_folder(lin.err, linux)))
+                self.assertEqual(files_written(windows), files_written(linux), block)
+            self.assertTrue(own.running(), "the package's commands stopped the tester's own")
+        # The report of the guide went where it says: into bin\.
         self.assertIn("bin/report.xml", files_written(windows))
 
     def test_demo(self):
@@ -303,14 +382,17 @@ class PackageTest(unittest.TestCase):
         folder = fresh_copy("demo")
         # Its console goes to files: a stand-in it left running would hold a pipe open.
         outputs = [os.path.join(STATE["temp"], name) for name in ("demo.out", "demo.err")]
-        try:
-            with open(outputs[0], "wb") as out, open(outputs[1], "wb") as err:
-                status = subprocess.run([WINE, "cmd", "/c", "demo.cmd"], cwd=folder,
-                                        env=environment(), stdin=subprocess.DEVNULL, stdout=out,
-                                        stderr=err, timeout=300).returncode
-            left = stand_ins_left(folder)
-        finally:
-            stop_stand_ins(folder)
+        with OwnStandIn() as own:
+            try:
+                with open(outputs[0], "wb") as out, open(outputs[1], "wb") as err:
+                    status = subprocess.run([WINE, "cmd", "/c", "demo.cmd"], cwd=folder,
+                                            env=environment(), stdin=subprocess.DEVNULL,
+                                            stdout=out, stderr=err, timeout=300).returncode
+                left = stand_ins_left(folder)
+            finally:
+                stop_stand_ins(folder)
+            # It stops the stand-in it started, by its process id, and no other.
+            self.assertTrue(own.running(), "demo.cmd stopped the tester's own stand-in")
         out, err = (console(read_text(path)) for path in outputs)
         self.assertEqual(status, 0, out + err)
         self.assertEqual(left, {}, "demo.cmd left the stand-in running")
@@ -327,7 +409,8 @@ class PackageTest(unittest.TestCase):
         self.assertRegex(out, r'<----Response:\n<answer type="project" action="create" '
                               r'status="ok" time="[^"]+" id="[0-9a-f]{16}"/>')
         self.assertRegex(out, r'<error status="404" time="[^"]+" id="[0-9a-f]{16}">')
-        self.assertIn("Rejected by the provider: project open (HTTP 404)\n", err)
+        self.assertIn("Rejected by the provider: project open (HTTP 404): no such project\n",
+                      err)
         self.assertEqual(len(re.findall(r"^Differs from the baseline: ", err, re.M)), 1, err)
         # The baseline as recorded, and the report's failure for the answer that differs.
         self.assertIn("(the baseline, bin\\demo.baseline:)\nKesMDProviderClient baseline 1\n", out)
@@ -346,6 +429,7 @@ class PackageTest(unittest.TestCase):
                               r"demo-page\.html\)\n")
         with open(os.path.join(folder, "bin", "demo-page.html"), encoding="utf-8") as page:
             self.assertIn('id="count-differing">1<', page.read())
+        self.assertFalse(os.path.exists(os.path.join(folder, "bin", "demo.pid")))
         self.assertTrue(out.endswith("== Every step ended as it should\n"), out)
 
 

@@ -6,7 +6,8 @@ rem run says its exit status; the demo ends with 0 when each ended as it
 rem should.
 rem
 rem The stand-in listens on 127.0.0.1, port 8080 unless DEMO_PORT names
-rem another. Every mdprovider_stand_in.exe is stopped at the end.
+rem another. The demo stops the stand-in it started, by its process id, and
+rem no other: a tester's own keeps running.
 setlocal
 cd /d "%~dp0"
 rem Settings of the tester's own would change what the runs do.
@@ -136,12 +137,14 @@ rem Starts the stand-in in the background with the flags given and waits
 rem until it says it listens. One stopped a moment ago may hold the port a
 rem little longer: a few attempts.
 :start_stand_in
-echo ^> start /b bin\mdprovider_stand_in.exe --port %DEMO_PORT% %*
+echo ^> start /b bin\mdprovider_stand_in.exe --port %DEMO_PORT% --pid-file bin\demo.pid %*
 set attempts=0
 :start_again
 set /a attempts+=1
 set waits=0
-start /b bin\mdprovider_stand_in.exe --port %DEMO_PORT% %* >bin\demo.stand_in 2>&1
+del /q bin\demo.pid 2>nul
+rem It writes its process id before it says it listens.
+start /b bin\mdprovider_stand_in.exe --port %DEMO_PORT% --pid-file bin\demo.pid %* >bin\demo.stand_in 2>&1
 :wait_listening
 rem It says one line: that it listens, or that it cannot.
 set said=
@@ -168,13 +171,16 @@ set running=1
 exit /b 1
 :listening
 echo %said%
+set /p stand_in_pid=<bin\demo.pid
 set running=1
 exit /b 0
 
 :stop_stand_in
-echo ^> taskkill /im mdprovider_stand_in.exe /f
-taskkill /im mdprovider_stand_in.exe /f >nul
+echo ^> taskkill /pid %stand_in_pid% /f
+taskkill /pid %stand_in_pid% /f >nul
 if errorlevel 1 goto not_stopped
+rem A process id left behind could name another process by the next run.
+del /q bin\demo.pid 2>nul
 set running=0
 exit /b 0
 :not_stopped

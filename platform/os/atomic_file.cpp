@@ -27,8 +27,18 @@ bool AtomicFile::writeAt(unsigned long long offset, const char* data,
   return platform::writeAt(file_.fd, offset, data, size, reason);
 }
 
-bool AtomicFile::commit(std::string& reason) {
-  return keepHiddenFile(file_, target_, reason);
+bool AtomicFile::commit(std::string& reason, bool besideIfHeld) {
+  bool held = false;
+  placedAt_ = path_;
+  if (keepHiddenFile(file_, target_, reason, besideIfHeld ? &held : nullptr)) {
+    return true;
+  }
+  if (!held) return false;
+  // Nothing of the finished file is lost: the one in place stays readable
+  // to whoever holds it, and this one waits beside it.
+  reason.clear();
+  placedAt_ = path_ + ".new";
+  return keepHiddenFile(file_, target_ + ".new", reason);
 }
 
 }  // namespace platform

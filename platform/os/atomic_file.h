@@ -33,12 +33,18 @@ class AtomicFile {
   bool writeAt(unsigned long long offset, const char* data, std::size_t size,
                std::string& reason);
   // Puts the file in place; false with `reason` set when it cannot be.
-  bool commit(std::string& reason);
+  // With `besideIfHeld`, a file in place that another program holds open
+  // past a few seconds of waiting is left as it is, and this one is put
+  // beside it, at the path with ".new" added, which `placedAt` then names.
+  bool commit(std::string& reason, bool besideIfHeld = false);
+  // Where `commit` put the file: the path, or the one beside it.
+  const std::string& placedAt() const { return placedAt_; }
 
  private:
   HiddenFile file_;
   std::string path_;
   std::string target_;  // where the path's links lead
+  std::string placedAt_;
 };
 
 }  // namespace platform

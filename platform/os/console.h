@@ -2,9 +2,6 @@
 
 // The console run-time the client was written against, over the host OS.
 
-// The separator between directories in a program path.
-extern const char kPathSeparator;
-
 // Makes `path` the working directory; 0 on success, -1 on failure.
 int _chdir(const char* path);
 
@@ -20,5 +17,7 @@ bool standardErrorIsTerminal();
 // Whether a person at a terminal both reads standard output and types into
 // standard input, as a question and its answer need.
 bool conversingAtTerminal();
+// Whether standard output is a terminal (on Windows a console).
+bool standardOutputIsTerminal();
 
 }  // namespace platform

@@ -7,8 +7,6 @@
 #include "platform/os/console.h"
 #include "platform/os/interruption.h"
 
-const char kPathSeparator = '/';
-
 int _chdir(const char* path) { return ::chdir(path); }
 
 namespace {
@@ -63,5 +61,7 @@ bool standardErrorIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
 bool conversingAtTerminal() {
   return ::isatty(STDIN_FILENO) == 1 && ::isatty(STDOUT_FILENO) == 1;
 }
+
+bool standardOutputIsTerminal() { return ::isatty(STDOUT_FILENO) == 1; }
 
 }  // namespace platform

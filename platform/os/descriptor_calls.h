@@ -24,9 +24,12 @@ struct HiddenFile {
 bool createHiddenFile(const std::string& target, HiddenFile& file,
                       std::string& reason);
 // Closes it and puts it in place of `target`, which it replaces whole; a
-// file it replaces hands on its mode.
+// file it replaces hands on its mode. A target that another program holds
+// open (Windows refuses to replace it then) is tried again for a few
+// seconds; when it is held still and `held` is given, `*held` is set and
+// the file stays open and unnamed, to be kept at another target.
 bool keepHiddenFile(HiddenFile& file, const std::string& target,
-                    std::string& reason);
+                    std::string& reason, bool* held = nullptr);
 // Closes it and lets it go.
 void dropHiddenFile(HiddenFile& file);
 

@@ -96,8 +96,9 @@ bool createHiddenFile(const std::string& target, HiddenFile& file,
   return true;
 }
 
+// Nothing holds a file here against its replacement: `held` is never set.
 bool keepHiddenFile(HiddenFile& file, const std::string& target,
-                    std::string& reason) {
+                    std::string& reason, bool* /*held*/) {
   // A file replaced keeps its mode, as one rewritten in place does: a
   // baseline or report kept private stays so.
   struct stat existing {};

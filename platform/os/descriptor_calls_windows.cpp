@@ -57,6 +57,37 @@ HANDLE handleOf(int fd) {
   return reinterpret_cast<HANDLE>(::_get_osfhandle(fd));
 }
 
+// How long a target that another program holds open is waited for: an
+// indexer or a virus scanner lets go within moments, a browser or an editor
+// that shows the file does not.
+constexpr ULONGLONG kHeldForMs = 5000;
+constexpr DWORD kHeldRetryMs = 100;
+
+// What MoveFileExW says of a target that another program has open without
+// letting others delete it.
+bool isHeld(DWORD code) {
+  return code == ERROR_ACCESS_DENIED || code == ERROR_SHARING_VIOLATION ||
+         code == ERROR_LOCK_VIOLATION;
+}
+
+// Replaces the target at once and on the disk: a reader sees the old file
+// or the new one, whole. False with the last error set when it cannot.
+bool replaceTarget(const std::string& from, const std::string& target) {
+  const std::wstring source = wideFromUtf8(from);
+  const std::wstring destination = wideFromUtf8(target);
+  const ULONGLONG until = GetTickCount64() + kHeldForMs;
+  for (;;) {
+    if (MoveFileExW(source.c_str(), destination.c_str(),
+                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+      return true;
+    }
+    const DWORD code = GetLastError();
+    if (!isHeld(code) || GetTickCount64() >= until) return false;
+    Sleep(kHeldRetryMs);
+    SetLastError(code);
+  }
+}
+
 }  // namespace
 
 int createFile(const std::string& path, std::string& reason) {
@@ -106,18 +137,21 @@ bool createHiddenFile(const std::string& target, HiddenFile& file,
   return failed(reason) == 0;
 }
 
-// Replaces the file at once and on the disk before it returns: a reader
-// sees the old file or the new one, whole.
 bool keepHiddenFile(HiddenFile& file, const std::string& target,
-                    std::string& reason) {
-  bool kept = deleteOnClose(handleOf(file.fd), false) || failedWindows(reason);
-  kept =
-      kept &&
-      (MoveFileExW(wideFromUtf8(file.temporaryName).c_str(),
-                   wideFromUtf8(target).c_str(),
-                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0 ||
-       failedWindows(reason));
-  if (!kept) deleteOnClose(handleOf(file.fd), true);
+                    std::string& reason, bool* held) {
+  const HANDLE handle = handleOf(file.fd);
+  bool kept = deleteOnClose(handle, false) || failedWindows(reason);
+  if (kept && !replaceTarget(file.temporaryName, target)) {
+    const bool stillHeld = isHeld(GetLastError());
+    kept = failedWindows(reason);
+    deleteOnClose(handle, true);
+    // Left open and unnamed, for the caller to keep elsewhere.
+    if (stillHeld && held != nullptr) {
+      *held = true;
+      return false;
+    }
+  }
+  if (!kept) deleteOnClose(handle, true);
   std::string closing;
   if (!closeFile(file.fd, closing) && kept) {
     reason = closing;
