@@ -165,7 +165,8 @@ ctest --test-dir "$out" --output-on-failure | tee "$log"
 echo "== Windows: the program under wine, from the Linux test harness (at ${SECONDS} s)"
 harness=$out/harness
 cmake -S . -B "$harness" -DKES_TESTS=ON >/dev/null
-cmake --build "$harness" -j"$jobs" --target kes_tests KesMDProviderClient mdprovider_stand_in
+cmake --build "$harness" -j"$jobs" --target kes_tests KesMDProviderClient mdprovider_stand_in \
+  mdprovider_baseline
 export KES_WINDOWS_PROGRAM=$out/KesMDProviderClient.exe
 # Two shards at once: most of the time is wine starting each program.
 pids=()
@@ -191,7 +192,8 @@ zip=$out/KesMDProviderClient-windows-x64.zip
 stage=$out/package
 rm -rf "$stage" "$zip"
 mkdir -p "$stage/KesMDProviderClient/bin"
-cp "$out/KesMDProviderClient.exe" "$out/mdprovider_stand_in.exe" "$stage/KesMDProviderClient/bin/"
+cp "$out/KesMDProviderClient.exe" "$out/mdprovider_stand_in.exe" "$out/mdprovider_baseline.exe" \
+  "$stage/KesMDProviderClient/bin/"
 cp -r packaging/windows/. examples README.md "$stage/KesMDProviderClient/"
 (cd "$stage" && zip -q -r -X "$zip" KesMDProviderClient)
 

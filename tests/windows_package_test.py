@@ -52,7 +52,7 @@ def fresh_copy(name):
 def linux_copy(name):
     """The unpacked folder with the Linux programs in bin/ in place of the Windows ones."""
     target = fresh_copy(name)
-    for program in ("KesMDProviderClient", "mdprovider_stand_in"):
+    for program in ("KesMDProviderClient", "mdprovider_stand_in", "mdprovider_baseline"):
         os.remove(os.path.join(target, "bin", program + ".exe"))
         shutil.copy2(os.path.join(LINUX_BUILD, program), os.path.join(target, "bin", program))
     return target
@@ -153,12 +153,14 @@ def without_times(text):
 
 def without_folder(text, folder):
     """The console with the package's folder, as a Linux or a Windows program names it, written
-    as <folder>/ and the separators after it as slashes."""
+    as <folder>/ and the separators after it as slashes; a relative path in quotes (as
+    mdprovider_baseline names the files it was given) with slashes too."""
     windows = "Z:" + folder.replace("/", "\\")
     for form in (folder, windows):
         text = re.sub(re.escape(form) + r'([^"\s]*)',
                       lambda found: "<folder>" + found.group(1).replace("\\", "/"), text)
-    return text
+    return re.sub(r'"((?:\.\.|bin)\\[^"]*)"',
+                  lambda found: '"' + found.group(1).replace("\\", "/") + '"', text)
 
 
 def windows_blocks(readme):
@@ -308,7 +310,8 @@ def files_written(folder):
         for name in files:
             path = os.path.relpath(os.path.join(root, name), folder)
             if path not in brought and path.removesuffix(".exe") not in (
-                    "bin/KesMDProviderClient", "bin/mdprovider_stand_in"):
+                    "bin/KesMDProviderClient", "bin/mdprovider_stand_in",
+                    "bin/mdprovider_baseline"):
                 found.add(path)
     return found
 
@@ -318,7 +321,8 @@ class PackageTest(unittest.TestCase):
         files = sorted(name for name in STATE["names"] if not name.endswith("/"))
         self.assertEqual(files, [f"{FOLDER}/{name}" for name in (
             "README.md", "README.txt", "bin/KesMDProviderClient.exe",
-            "bin/mdprovider_stand_in.exe", "configuration/mdproviderconf.xml", "demo.cmd",
+            "bin/mdprovider_baseline.exe", "bin/mdprovider_stand_in.exe",
+            "configuration/mdproviderconf.xml", "demo.cmd",
             "examples/action_log.xml", "examples/baseline_rules.txt", "examples/ma_query.xml",
             "examples/stylesheet.xml")])
         # cmd finds a batch file's labels reliably only in one whose lines end with CR LF;
@@ -413,7 +417,7 @@ class PackageTest(unittest.TestCase):
                       err)
         self.assertEqual(len(re.findall(r"^Differs from the baseline: ", err, re.M)), 1, err)
         # The baseline as recorded, and the report's failure for the answer that differs.
-        self.assertIn("(the baseline, bin\\demo.baseline:)\nKesMDProviderClient baseline 1\n", out)
+        self.assertIn("(the baseline, bin\\demo.baseline:)\nKesMDProviderClient baseline 2\n", out)
         self.assertRegex(out, r'<testcase classname="Changed" name="transaction 2" time="[0-9.]+">'
                               r'<failure message="[^"]*Sales region \(changed\)')
         # Wine's type stops at a NUL: the trace of the last run that kept one (XS, delivered
