@@ -96,7 +96,7 @@ Judgement AnswerJudge::judge(const Answered& answered) {
   baseline_file::RecordHeader header;
   header.key = answered.key;
   header.fingerprint = requestFingerprint(
-      answered.key.type, answered.key.action, answered.request);
+      answered.key.type, answered.key.action, answered.payload);
   header.status = answered.status;
   header.mediaType = mediaTypeOf(answered.mediaType);
   header.milliseconds = answered.milliseconds;

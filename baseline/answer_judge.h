@@ -21,6 +21,8 @@
 struct Answered {
   AnswerKey key;
   std::string_view request;  // the envelope as serialized
+  // Its payload's canonical form (platform/xml/xml_canonical_form.h).
+  std::string_view payload;
   long status = 0;
   std::string_view mediaType;  // as Content-Type gave it; empty: none
   long milliseconds = -1;

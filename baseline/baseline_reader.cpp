@@ -124,8 +124,6 @@ bool BaselineReader::open(const std::string& path, std::string& problem) {
   path_ = path;
   records_ = paired_ = read_ = front_ = 0;
   ahead_.clear();
-  byPrint_.clear();
-  byKey_.clear();
   std::string reason;
   if (!platform::isReadableFile(path, reason)) {
     problem = "Cannot read the baseline \"" + path + "\": " + reason;
@@ -235,11 +233,6 @@ bool BaselineReader::check(std::string& problem) {
   return true;
 }
 
-std::string BaselineReader::keyText(const AnswerKey& key) {
-  if (key.isTransaction) return "t" + std::to_string(key.seq);
-  return key.type + ' ' + key.action;
-}
-
 bool BaselineReader::fill(std::size_t wanted) {
   try {
     while (ahead_.size() < wanted && read_ < records_) {
@@ -253,8 +246,6 @@ bool BaselineReader::fill(std::size_t wanted) {
       }
       entry.bodyAt = aheadAt_;
       aheadAt_ += static_cast<std::size_t>(entry.header.bodySize) + 1;
-      byPrint_[entry.header.fingerprint].push_back(read_);
-      byKey_[keyText(entry.header.key)].push_back(read_);
       ahead_.push_back(std::move(entry));
       ++read_;
     }
@@ -265,15 +256,6 @@ bool BaselineReader::fill(std::size_t wanted) {
 }
 
 void BaselineReader::dropFront() {
-  const Entry& entry = ahead_.front();
-  const auto forget = [&](auto& index, const std::string& key) {
-    auto found = index.find(key);
-    if (found == index.end()) return;
-    found->second.pop_front();
-    if (found->second.empty()) index.erase(found);
-  };
-  forget(byPrint_, entry.header.fingerprint);
-  forget(byKey_, keyText(entry.header.key));
   ahead_.pop_front();
   ++front_;
 }
@@ -290,16 +272,24 @@ bool BaselineReader::pastWindow() {
 
 std::size_t BaselineReader::findFingerprint(const std::string& fingerprint) {
   fill(kWindow);
-  const auto found = byPrint_.find(fingerprint);
-  if (found == byPrint_.end()) return kNone;
-  return static_cast<std::size_t>(found->second.front() - front_);
+  for (std::size_t i = 0; i < ahead_.size(); ++i) {
+    if (ahead_[i].header.fingerprint == fingerprint) return i;
+  }
+  return kNone;
 }
 
 std::size_t BaselineReader::findKey(const AnswerKey& key) {
   fill(kWindow);
-  const auto found = byKey_.find(keyText(key));
-  if (found == byKey_.end()) return kNone;
-  return static_cast<std::size_t>(found->second.front() - front_);
+  for (std::size_t i = 0; i < ahead_.size(); ++i) {
+    const AnswerKey& other = ahead_[i].header.key;
+    if (other.isTransaction != key.isTransaction) continue;
+    if (key.isTransaction
+            ? other.seq == key.seq
+            : other.type == key.type && other.action == key.action) {
+      return i;
+    }
+  }
+  return kNone;
 }
 
 void BaselineReader::take(

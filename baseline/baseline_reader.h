@@ -5,7 +5,6 @@
 #include <functional>
 #include <memory>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "baseline/baseline_record.h"
@@ -96,7 +95,6 @@ class BaselineReader {
   [[noreturn]] void damaged(unsigned long long record,
                             const std::string& reason) const;
   bool check(std::string& problem);
-  static std::string keyText(const AnswerKey& key);
 
   std::string path_;
   int version_ = 2;
@@ -111,9 +109,8 @@ class BaselineReader {
   unsigned long long front_ = 0;  // the number of the first one ahead
   unsigned long long records_ = 0;
   unsigned long long paired_ = 0;
+  // Searched from the front when the next one is not the one sought: in a
+  // run of an unchanged log, never.
   std::deque<Entry> ahead_;
-  // Numbers of the records ahead by fingerprint and by key, rising.
-  std::unordered_map<std::string, std::deque<unsigned long long>> byPrint_;
-  std::unordered_map<std::string, std::deque<unsigned long long>> byKey_;
   std::string line_;
 };

@@ -2,9 +2,8 @@
 
 void RecordPairing::pass(const baseline_file::RecordHeader& header,
                          Pairing& pairing) const {
-  const bool removed =
-      countRemovals_ &&
-      (!header.key.isTransaction || range_.holds(header.key.seq));
+  const bool removed = countRemovals_ && (!header.key.isTransaction ||
+                                          range_.holds(header.key.seq));
   if (removed) {
     pairing.removed.add(header.key);
   } else {

@@ -44,34 +44,31 @@ std::string digitsOf(const Fnv1a& hash) {
   return digits;
 }
 
-// The envelope's children in their normal form, each name by its URI and
-// local name, attributes in the order of those, every node closed.
+// The envelope's children in their normal form, as the canonical form
+// writes them.
 void addPayload(const platform::XmlNormalForm& form,
-                const platform::XmlNameTable& names, Fnv1a& hash) {
+                const platform::XmlNameTable& names, std::string& out) {
   using platform::XmlNormalForm;
   if (form.nodes.size() < 2) return;
   std::vector<std::uint32_t> open;
   const std::uint32_t end = form.nodes[1].end;
   std::vector<const XmlNormalForm::Attribute*> attributes;
   const auto addName = [&](std::uint32_t name) {
-    hash.add(names.uri(name));
-    hash.add(kEnd);
-    hash.add(names.local(name));
-    hash.add(kEnd);
+    out.append(names.uri(name)).append(1, '\0');
+    out.append(names.local(name)).append(1, '\0');
   };
   for (std::uint32_t i = 2; i < end; ++i) {
     while (!open.empty() && open.back() <= i) {
-      hash.add("Z");
+      out += 'Z';
       open.pop_back();
     }
     const XmlNormalForm::Node& node = form.nodes[i];
     if (node.kind == XmlNormalForm::Kind::kText) {
-      hash.add("T");
-      hash.add(form.value(node));
-      hash.add(kEnd);
+      out += 'T';
+      out.append(form.value(node)).append(1, '\0');
       continue;
     }
-    hash.add("E");
+    out += 'E';
     addName(node.name);
     attributes.clear();
     for (std::uint32_t a = node.attributes; a < node.attributesEnd; ++a) {
@@ -84,33 +81,38 @@ void addPayload(const platform::XmlNormalForm& form,
                        std::tie(names.uri(y->name), names.local(y->name));
               });
     for (const XmlNormalForm::Attribute* attribute : attributes) {
-      hash.add("A");
+      out += 'A';
       addName(attribute->name);
-      hash.add(form.value(*attribute));
-      hash.add(kEnd);
+      out.append(form.value(*attribute)).append(1, '\0');
     }
     open.push_back(node.end);
   }
-  for (; !open.empty(); open.pop_back()) hash.add("Z");
+  for (; !open.empty(); open.pop_back()) out += 'Z';
 }
 
 }  // namespace
 
 std::string requestFingerprint(std::string_view type, std::string_view action,
-                               std::string_view envelope) {
-  if (!envelope.empty() && envelope.back() == '\0') envelope.remove_suffix(1);
+                               std::string_view canonicalPayload) {
   Fnv1a hash = begun(type, action);
-  platform::XmlNameTable names;
+  hash.add(canonicalPayload);
+  return digitsOf(hash);
+}
+
+std::string canonicalPayloadOf(std::string_view envelope) {
+  if (!envelope.empty() && envelope.back() == '\0') envelope.remove_suffix(1);
+  platform::XmlNameTable names(std::vector<std::pair<std::string, std::string>>{
+      {"xml", "http://www.w3.org/XML/1998/namespace"}});
   platform::XmlNormalForm form;
   platform::XmlNormalFormFault fault;
+  // No envelope this client built: its text is all there is.
   if (!platform::buildXmlNormalForm(envelope, names, form, fault)) {
-    // No envelope this client built: its text is all there is.
-    hash.add(envelope);
-    return digitsOf(hash);
+    return std::string(envelope);
   }
   dropLayout(form, names);
-  addPayload(form, names, hash);
-  return digitsOf(hash);
+  std::string out;
+  addPayload(form, names, out);
+  return out;
 }
 
 std::string legacyRequestFingerprint(std::string_view type,

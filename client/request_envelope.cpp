@@ -9,6 +9,7 @@
 #include "client/request_buffer.h"
 #include "platform/core/tov_exception.h"
 #include "platform/os/interruption.h"
+#include "platform/xml/xml_canonical_form.h"
 #include "platform/xml/xml_document.h"
 #include "platform/xml/xml_text_check.h"
 
@@ -68,6 +69,10 @@ bool MDProviderClient::processRequest(const I18NString& type,
   Answered answered;
   answered.key = name;
   answered.request = {buffer.data(), buffer.size() - 1};
+  // Taken from the document as built, only when a baseline wants it.
+  const std::string canonical =
+      judge.isOn() ? platform::canonicalPayload(envelope) : std::string();
+  answered.payload = canonical;
   answered.status = answer.status;
   answered.mediaType = answer.mediaType;
   answered.milliseconds = delivery.lastMilliseconds();

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "baseline/answer_judge.h"
+#include "baseline/request_fingerprint.h"
 #include "tests/test_support.h"
 
 namespace {
@@ -67,9 +68,11 @@ Judgement judged(AnswerJudge& judge, const AnswerKey& key,
   const std::string envelope = "<mdprovider type=\"" + key.type +
                                "\" action=\"" + key.action + "\" model=\"M\">" +
                                payload + "</mdprovider>";
+  const std::string canonical = canonicalPayloadOf(envelope);
   Answered answered;
   answered.key = key;
   answered.request = envelope;
+  answered.payload = canonical;
   answered.status = status;
   answered.mediaType = mediaType;
   answered.body = body;

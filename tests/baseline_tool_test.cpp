@@ -42,8 +42,9 @@ baseline_file::RecordHeader headerOf(const Answer& answer,
   }
   header.fingerprint = requestFingerprint(
       header.key.type, header.key.action,
-      "<mdprovider type=\"" + header.key.type + "\" action=\"" +
-          header.key.action + "\" model=\"M\">" + payload + "</mdprovider>");
+      canonicalPayloadOf("<mdprovider type=\"" + header.key.type +
+                         "\" action=\"" + header.key.action +
+                         "\" model=\"M\">" + payload + "</mdprovider>"));
   header.status = answer.status;
   header.mediaType = "application/xml";
   return header;
