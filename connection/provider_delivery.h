@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/http/auth/kerberos_login.h"
 #include "platform/http/http_client.h"
-#include "platform/http/kerberos_login.h"
 #include "platform/os/output_file.h"
 
 class SecretMask;

@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/http/auth_challenges.h"
+#include "platform/http/auth/auth_challenges.h"
 
 namespace {
 

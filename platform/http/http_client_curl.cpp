@@ -6,9 +6,9 @@
 #include <string_view>
 
 #include "platform/core/tov_exception.h"
-#include "platform/http/auth_challenges.h"
+#include "platform/http/auth/auth_challenges.h"
+#include "platform/http/auth/session_sign_on.h"
 #include "platform/http/http_client.h"
-#include "platform/http/session_sign_on.h"
 
 namespace platform {
 

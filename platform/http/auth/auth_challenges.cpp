@@ -1,4 +1,4 @@
-#include "platform/http/auth_challenges.h"
+#include "platform/http/auth/auth_challenges.h"
 
 #include <algorithm>
 
