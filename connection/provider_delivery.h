@@ -67,8 +67,6 @@ class ProviderDelivery {
   const char* lastRejection() const;
 
  private:
-  bool signOnWithKerberos(const platform::HttpSettings& http,
-                          std::string& problem);
   void tellOfferedSchemes();
   void keepAnswer(TOVIDOM_Node& request);
 

@@ -1,11 +1,8 @@
-// What keeps secrets out of the run's output, and what tells which schemes
-// a provider asks for.
+// What keeps secrets out of the run's output.
 
 #include "connection/secret_mask.h"
 
 #include <gtest/gtest.h>
-
-#include "platform/http/auth/auth_challenges.h"
 
 namespace {
 
@@ -29,18 +26,6 @@ TEST(SecretMaskTest, HidesEverySecretBeforeACut) {
   SecretMask short_;
   short_.add("ab");
   EXPECT_EQ(short_.hiddenHead("xxab", 3), "xx*");
-}
-
-TEST(AuthChallengesTest, EverySchemeOfEveryChallengeCounts) {
-  std::vector<std::string> schemes;
-  platform::addOfferedSchemes(
-      R"( Digest realm="a, b", nonce="n", stale=true, Basic realm="c")",
-      schemes);
-  platform::addOfferedSchemes("Negotiate, NTLM TlRMTVNTUAACAAA=, Basic",
-                              schemes);
-  platform::addOfferedSchemes(R"(Bearer error = "x\", Hoba")", schemes);
-  EXPECT_EQ(schemes, (std::vector<std::string>{"Digest", "Basic", "Negotiate",
-                                               "NTLM", "Bearer"}));
 }
 
 }  // namespace

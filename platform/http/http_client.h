@@ -6,10 +6,9 @@
 #include <vector>
 
 #include "platform/core/wipe.h"
+#include "platform/http/auth/auth_scheme.h"
 
 namespace platform {
-
-enum class HttpAuthScheme { kNone, kBasic, kDigest, kNtlm, kNegotiate };
 
 struct HttpSettings {
   std::string url;

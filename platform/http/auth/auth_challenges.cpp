@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "platform/core/ascii_case.h"
+
 namespace platform {
 
 namespace {
@@ -53,6 +55,14 @@ void addOfferedSchemes(std::string_view value,
       schemes.push_back(scheme);
     }
   }
+}
+
+bool offersScheme(const std::vector<std::string>& offered,
+                  std::string_view name) {
+  for (const std::string& scheme : offered) {
+    if (sameIgnoringCase(scheme, name)) return true;
+  }
+  return false;
 }
 
 }  // namespace platform
