@@ -1,11 +1,12 @@
-// The schemes by name, what a Basic login sends, and the schemes a
-// challenge offers.
+// The schemes by name, what a Basic login sends, the schemes a challenge
+// offers, and the lines of an answer's header the resend rule is told of.
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
+#include "platform/http/answer_header.h"
 #include "platform/http/auth/auth_challenges.h"
 #include "platform/http/auth/auth_scheme.h"
 #include "platform/http/auth/basic_login.h"
@@ -72,6 +73,39 @@ TEST(AuthChallengesTest, EverySchemeOfEveryChallengeCounts) {
   }
   for (const char* name : {"Hoba", "Dig", "realm", ""}) {
     EXPECT_FALSE(platform::offersScheme(schemes, name)) << name;
+  }
+}
+
+TEST(AnswerHeaderTest, ReadsTheStatusTheChallengesAndTheEnd) {
+  using Kind = platform::AnswerHeaderLine::Kind;
+  const struct {
+    const char* line;
+    Kind kind;
+    long status;
+    const char* value;
+  } cases[] = {
+      {"HTTP/1.1 401 Unauthorized\r\n", Kind::kStatus, 401, ""},
+      {"http/1.0 200\r\n", Kind::kStatus, 200, ""},
+      {"HTTP/1.1 100 Continue\r\n", Kind::kStatus, 100, ""},
+      {"HTTP/1.1 2x0 OK\r\n", Kind::kOther, 0, ""},
+      {"HTTP/1.1\r\n", Kind::kOther, 0, ""},
+      {"WWW-Authenticate: Digest realm=\"r\"\r\n", Kind::kChallenge, 0,
+       " Digest realm=\"r\"\r\n"},
+      {"www-authenticate:NTLM\r\n", Kind::kChallenge, 0, "NTLM\r\n"},
+      {"Proxy-Authenticate: Basic realm=\"proxy\"\r\n", Kind::kOther, 0, ""},
+      {"Content-Length: 0\r\n", Kind::kOther, 0, ""},
+      {"\r\n", Kind::kEnd, 0, ""},
+      {"\n", Kind::kEnd, 0, ""},
+      {" \r\n", Kind::kOther, 0, ""},
+  };
+  for (const auto& c : cases) {
+    const platform::AnswerHeaderLine read =
+        platform::readAnswerHeaderLine(c.line);
+    EXPECT_EQ(read.kind, c.kind) << c.line;
+    if (c.kind == Kind::kStatus) {
+      EXPECT_EQ(read.status, c.status) << c.line;
+    }
+    EXPECT_EQ(read.value, c.value) << c.line;
   }
 }
 
