@@ -6,7 +6,6 @@
 #include "baseline/body_comparison.h"
 #include "baseline/difference_text.h"
 #include "baseline/request_fingerprint.h"
-#include "platform/os/environment.h"
 
 namespace {
 
@@ -38,10 +37,10 @@ AnswerJudge::AnswerJudge() = default;
 AnswerJudge::~AnswerJudge() = default;
 
 bool AnswerJudge::configure(bool delivering, const SeqRange& range,
-                            std::string& problem) {
-  recordPath_ = platform::environmentValue(kRecordVariable);
-  baselinePath_ = platform::environmentValue(kBaselineVariable);
-  rulesPath_ = platform::environmentValue(kRulesVariable);
+                            const BaselineFiles& files, std::string& problem) {
+  recordPath_ = files.record;
+  baselinePath_ = files.baseline;
+  rulesPath_ = files.rules;
   range_ = range;
   const std::string& record = recordPath_;
   const std::string& baseline = baselinePath_;

@@ -36,6 +36,13 @@ struct Judgement {
   long baselineMilliseconds = -1;  // the record's answer time, when known
 };
 
+// The files of a comparison, as the run's settings name them; empty: none.
+struct BaselineFiles {
+  std::string record;    // MDPROVIDER_RECORD
+  std::string baseline;  // MDPROVIDER_BASELINE
+  std::string rules;     // MDPROVIDER_BASELINE_RULES
+};
+
 // Records a run's answers as a baseline, compares them with an earlier
 // baseline, or both in one run.
 class AnswerJudge {
@@ -45,13 +52,13 @@ class AnswerJudge {
   AnswerJudge(const AnswerJudge&) = delete;
   AnswerJudge& operator=(const AnswerJudge&) = delete;
 
-  // Reads MDPROVIDER_RECORD, MDPROVIDER_BASELINE and
-  // MDPROVIDER_BASELINE_RULES. `range`: the sequence numbers the run
-  // replays. False with one line in `problem` when one is set without
-  // delivery, when the rules are set without a baseline, when the recording
-  // and the baseline are one path, when the baseline or the rules cannot be
-  // used, or when the recording cannot be created.
-  bool configure(bool delivering, const SeqRange& range, std::string& problem);
+  // Opens the files. `range`: the sequence numbers the run replays. False
+  // with one line in `problem` when one is set without delivery, when the
+  // rules are set without a baseline, when the recording and the baseline
+  // are one path, when the baseline or the rules cannot be used, or when the
+  // recording cannot be created.
+  bool configure(bool delivering, const SeqRange& range,
+                 const BaselineFiles& files, std::string& problem);
   // A baseline's bodies pass through it too, so that one recorded with
   // other secrets, or none, compares as the answers do.
   void hideSecretsWith(HideSecrets hide) { hide_ = std::move(hide); }

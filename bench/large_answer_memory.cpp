@@ -54,12 +54,11 @@ int main(int argc, char** argv) {
   const std::string request =
       "<mdprovider type=\"ma\" action=\"query\" model=\"M\"/>";
   try {
-    ::setenv("MDPROVIDER_RECORD", path.c_str(), 1);
     {
       const std::string recorded = answerOf(size, "10:00", "2.1");
       AnswerJudge judge;
       std::string problem;
-      if (!judge.configure(true, SeqRange(), problem)) {
+      if (!judge.configure(true, SeqRange(), {path, "", ""}, problem)) {
         std::fprintf(stderr, "%s\n", problem.c_str());
         return 1;
       }
@@ -72,14 +71,11 @@ int main(int argc, char** argv) {
       judge.judge(answered);
       if (!judge.commit(problem)) return 1;
     }
-    ::unsetenv("MDPROVIDER_RECORD");
-    ::setenv("MDPROVIDER_BASELINE", path.c_str(), 1);
-    ::setenv("MDPROVIDER_BASELINE_RULES", rules.c_str(), 1);
     const std::string body = answerOf(size, "11:00", "2.2");
     const long before = peakMiB();
     AnswerJudge judge;
     std::string problem;
-    if (!judge.configure(true, SeqRange(), problem)) {
+    if (!judge.configure(true, SeqRange(), {"", path, rules}, problem)) {
       std::fprintf(stderr, "%s\n", problem.c_str());
       return 1;
     }

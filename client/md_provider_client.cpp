@@ -4,7 +4,6 @@
 #include <string>
 
 #include "connection/run_files.h"
-#include "platform/os/environment.h"
 #include "platform/os/host_name.h"
 
 MDProviderClient::MDProviderClient()
@@ -22,11 +21,12 @@ bool MDProviderClient::initialize() {
   std::string problem;
   // Before anything is opened: a report named like the script would
   // replace it.
-  if (!runFilesAreDistinct(scriptPath.str(), problem)) {
+  settings = readRunSettings();
+  if (!runFilesAreDistinct(scriptPath.str(), settings.files(), problem)) {
     std::cerr << problem << std::endl;
     return false;
   }
-  const std::string tracePath = platform::environmentValue("MDPROVIDER_TRACE");
+  const std::string& tracePath = settings.trace;
   if (!tracePath.empty() && !requestTrace.isOpen()) {
     std::string reason;
     if (!requestTrace.open(tracePath, reason)) {
@@ -42,8 +42,9 @@ bool MDProviderClient::initialize() {
                                        : std::string(text);
       });
   if (!delivery.configure({userName.str(), password.str(), authNamespace.str()},
-                          secrets, problem) ||
-      !judge.configure(delivery.isOn(), SeqRange{firstSeq, lastSeq}, problem)) {
+                          settings.delivery, secrets, problem) ||
+      !judge.configure(delivery.isOn(), SeqRange{firstSeq, lastSeq},
+                       settings.baseline, problem)) {
     std::cerr << problem << std::endl;
     return false;
   }
@@ -52,7 +53,7 @@ bool MDProviderClient::initialize() {
 }
 
 bool MDProviderClient::openReport() {
-  const std::string path = platform::environmentValue("MDPROVIDER_REPORT");
+  const std::string& path = settings.report;
   if (path.empty()) return true;
   ReportHeader header;
   header.suiteName = testType.str().empty()

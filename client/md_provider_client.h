@@ -5,6 +5,7 @@
 #include <string>
 
 #include "baseline/answer_judge.h"
+#include "client/run_settings.h"
 #include "connection/junit_report.h"
 #include "connection/provider_delivery.h"
 #include "connection/run_record.h"
@@ -118,6 +119,8 @@ class MDProviderClient {
   std::int32_t firstSeq;
   std::int32_t lastSeq;
   bool createProject;
+  // Every variable of the run, read once when it starts.
+  RunSettings settings;
   // Where every serialized request is copied when a trace is asked for.
   platform::OutputFile requestTrace;
   // What no output may show: the password, and one in the address.

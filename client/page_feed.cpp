@@ -6,11 +6,10 @@
 
 #include "baseline/difference_text.h"
 #include "client/md_provider_client.h"
-#include "platform/os/environment.h"
 #include "platform/os/host_name.h"
 
 bool MDProviderClient::openPage() {
-  const std::string path = platform::environmentValue("MDPROVIDER_HTML");
+  const std::string& path = settings.page;
   if (path.empty()) return true;
   std::string reason;
   if (!pageFile.open(path, reason)) {

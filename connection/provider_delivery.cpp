@@ -50,10 +50,13 @@ bool sameIgnoringCase(const std::string& a, const std::string& b) {
 Credentials::~Credentials() { platform::wipe(password); }
 
 bool ProviderDelivery::configure(const Credentials& credentials,
+                                 const DeliveryVariables& variables,
                                  SecretMask& secrets, std::string& problem) {
   secrets_ = &secrets;
   DeliverySettings settings;
-  if (!readDeliverySettings(credentials, settings, problem)) return false;
+  if (!readDeliverySettings(credentials, variables, settings, problem)) {
+    return false;
+  }
   if (!settings.on) return true;
   address_ = settings.address.shown;
   secrets.add(settings.address.password);

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "connection/delivery_settings.h"
 #include "platform/http/http_client.h"
 #include "platform/http/kerberos_login.h"
 #include "platform/os/output_file.h"
@@ -37,7 +38,8 @@ class ProviderDelivery {
   // the answers hold in what the run writes. Returns false with one line in
   // `problem` when a setting cannot be used or no ticket can be had. Opens
   // no connection to the provider.
-  bool configure(const Credentials& credentials, SecretMask& secrets,
+  bool configure(const Credentials& credentials,
+                 const DeliveryVariables& variables, SecretMask& secrets,
                  std::string& problem);
   bool isOn() const { return http_.has_value(); }
   // The connection and the credentials go: at the end of the run.

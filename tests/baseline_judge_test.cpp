@@ -12,19 +12,20 @@
 namespace {
 
 using test_support::readFile;
-using test_support::ScopedEnv;
 using test_support::TempDir;
 
 // The three variables for the life of the object; empty is unset.
+// The files the judges of a block are configured with.
+const BaselineFiles* current = nullptr;
 struct Settings {
   Settings(const std::string& record, const std::string& baseline,
            const std::string& rules = "")
-      : record_("MDPROVIDER_RECORD", record),
-        baseline_("MDPROVIDER_BASELINE", baseline),
-        rules_("MDPROVIDER_BASELINE_RULES", rules) {}
-  ScopedEnv record_;
-  ScopedEnv baseline_;
-  ScopedEnv rules_;
+      : files{record, baseline, rules}, before(current) {
+    current = &files;
+  }
+  ~Settings() { current = before; }
+  BaselineFiles files;
+  const BaselineFiles* before;
 };
 
 AnswerKey transaction(unsigned long long ordinal) {
@@ -47,13 +48,13 @@ AnswerKey request(const char* action) {
 std::string configureProblem(bool delivering) {
   AnswerJudge judge;
   std::string problem;
-  EXPECT_FALSE(judge.configure(delivering, SeqRange(), problem));
+  EXPECT_FALSE(judge.configure(delivering, SeqRange(), *current, problem));
   return problem;
 }
 
 bool configured(AnswerJudge& judge, const SeqRange& range = SeqRange()) {
   std::string problem;
-  const bool done = judge.configure(true, range, problem);
+  const bool done = judge.configure(true, range, *current, problem);
   EXPECT_TRUE(done) << problem;
   return done;
 }
@@ -91,7 +92,7 @@ TEST(BaselineJudgeTest, SettingsThatCannotBeUsedStopTheStart) {
     Settings settings("", "");
     AnswerJudge judge;
     std::string problem;
-    EXPECT_TRUE(judge.configure(false, SeqRange(), problem));
+    EXPECT_TRUE(judge.configure(false, SeqRange(), settings.files, problem));
     EXPECT_FALSE(judge.isOn());
   }
   {
