@@ -96,6 +96,8 @@ class AnswerJudge {
   // "Rule "<file>" line 3 (mask /*/@tiem) matched nothing in 20 answers".
   std::vector<std::string> unmatchedRules() const;
 
+  // Said once at the start, when not empty: what the baseline cannot do.
+  const std::string& notice() const { return notice_; }
   const std::string& baselinePath() const { return baselinePath_; }
   const std::string& rulesPath() const { return rulesPath_; }
   const std::string& recordPath() const { return recordPath_; }
@@ -119,6 +121,7 @@ class AnswerJudge {
   HideSecrets hide_;
   SeqRange range_;
   DifferenceDigest digest_;
+  std::string notice_;
   std::string baselinePath_;
   std::string rulesPath_;
   std::string recordPath_;

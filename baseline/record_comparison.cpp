@@ -74,8 +74,11 @@ Verdict compareRecords(const baseline_file::RecordHeader& answer,
   // it where the answers hide it.
   if (hide != nullptr && *hide) {
     std::vector<std::size_t> at;
-    theirs = (*hide)(theirs, at);
-    if (marked) markHidden(theirs, at);
+    std::string hidden;
+    if ((*hide)(theirs, hidden, at)) {
+      theirs.swap(hidden);
+      if (marked) markHidden(theirs, at);
+    }
   }
   // A head cut inside a secret would show a part of it: its end goes.
   if (baseline.partial && theirs.size() > kBeyondTheAnswer / 2) {
@@ -147,6 +150,7 @@ Verdict removalVerdict(const PassedRecords& passed) {
   verdict.details = verdict.message + '\n';
   verdict.differences.push_back(difference);
   verdict.count = 1;
+  verdict.removed = passed.count;
   return verdict;
 }
 

@@ -22,17 +22,13 @@ struct Verdict {
   std::string details;
   unsigned long count = 0;
   std::vector<Difference> differences;
+  unsigned long long removed = 0;  // records, when the log lost them
   // The two answers' normal forms around their first difference, numbered
   // from `firstLine`; empty when they were not compared as XML.
   std::vector<std::string> answerLines;
   std::vector<std::string> baselineLines;
   std::size_t firstLine = 0;
 };
-
-// What hides the run's secrets in a text: the text with each written
-// "***", and where.
-using HideSecrets =
-    std::function<std::string(std::string_view, std::vector<std::size_t>&)>;
 
 // An answer (as a record's header tells it and its body, "***" at the
 // header's hiddenAt standing for the run's password) compared with its

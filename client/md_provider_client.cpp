@@ -36,11 +36,12 @@ bool MDProviderClient::initialize() {
     }
   }
   secrets.add(password.str());
-  judge.hideSecretsWith(
-      [this](std::string_view text, std::vector<std::size_t>& at) {
-        return secrets.appearsIn(text) ? secrets.hidden(text, &at)
-                                       : std::string(text);
-      });
+  judge.hideSecretsWith([this](std::string_view text, std::string& hidden,
+                               std::vector<std::size_t>& at) {
+    if (!secrets.appearsIn(text)) return false;
+    hidden = secrets.hidden(text, &at);
+    return true;
+  });
   if (!delivery.configure({userName.str(), password.str(), authNamespace.str()},
                           settings.delivery, secrets, problem) ||
       !judge.configure(delivery.isOn(), SeqRange{firstSeq, lastSeq},
@@ -48,6 +49,7 @@ bool MDProviderClient::initialize() {
     std::cerr << problem << std::endl;
     return false;
   }
+  if (!judge.notice().empty()) std::cerr << judge.notice() << std::endl;
   startRun();
   return openReport() && openPage();
 }

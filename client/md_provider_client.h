@@ -96,7 +96,7 @@ class MDProviderClient {
   // A difference from the baseline: on standard error (the first
   // kDifferencesShown) and in the report, as the open request's failure or
   // as a testcase of its own.
-  void tellDifference(const Verdict& verdict, bool ofNoRequest);
+  void tellDifference(const Verdict& verdict);
   // What the end of a comparing run says after its summary.
   void tellComparisonEnd();
 

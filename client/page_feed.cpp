@@ -54,6 +54,10 @@ void MDProviderClient::showDifference(const Verdict& verdict) {
   }
   difference.baseline = verdict.baselineLines;
   difference.answer = verdict.answerLines;
+  difference.firstLine = verdict.firstLine;
+  if (verdict.differences.front().kind == Difference::Kind::kRemovedFromLog) {
+    difference.removed = verdict.removed;
+  }
   page.addDifference(std::move(difference));
 }
 

@@ -135,7 +135,11 @@ double RunPage::requestsPerSecond() const {
 
 void RunPage::addDifference(PageDifference difference) {
   comparing_ = true;
-  ++counts_.differing;
+  if (difference.removed > 0) {
+    counts_.removed += difference.removed;
+  } else {
+    ++counts_.differing;
+  }
   if (differing_.size() == kDiffering) return;
   Differing kept;
   kept.name = shown(difference.name, kNameWidth);
@@ -150,6 +154,11 @@ void RunPage::addDifference(PageDifference difference) {
     }
     kept.rows = sideBySide(difference.baseline, difference.answer, kContext,
                            kRows, kCellWidth);
+    // Numbered as the whole listings are.
+    for (SideBySideRow& row : kept.rows) {
+      if (row.leftLine != 0) row.leftLine += difference.firstLine;
+      if (row.rightLine != 0) row.rightLine += difference.firstLine;
+    }
   }
   differing_.push_back(std::move(kept));
 }

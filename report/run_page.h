@@ -47,6 +47,9 @@ struct PageDifference {
   // The two answers' normal forms, a line each: set side by side.
   std::vector<std::string> baseline;
   std::vector<std::string> answer;
+  std::size_t firstLine = 0;  // the listings' first line, from 0
+  // Records of the baseline the log lost, not an answer that differs.
+  unsigned long long removed = 0;
 };
 struct DigestLine {
   std::string text;
@@ -112,6 +115,7 @@ class RunPage {
     std::uint64_t rejected = 0;
     std::uint64_t failed = 0;
     std::uint64_t differing = 0;
+    std::uint64_t removed = 0;  // baseline records the log lost
     std::uint64_t transactions = 0;
   };
 

@@ -304,20 +304,25 @@ TEST(BaselineCompareTest, FingerprintsAreStableAndCoverThePayloadOnly) {
       fingerprint("execute", envelope("<transaction seq=\"1\"><o a=\"1\" "
                                       "b=\"2\"/></transaction>"));
   // The same on every platform and build.
-  EXPECT_EQ(print, "349806e9f65c7ef2");
-  // Layout, attribute order, quotes, empty-element form and the project's
-  // name do not count; the payload's content does.
+  EXPECT_EQ(print, "ca6df6f255624523");
+  // Layout, attribute order, quotes, empty-element form, the project's name
+  // and the transaction's number in the log do not count; the payload's
+  // content does, the number of a transaction inside another too.
   for (const std::string& same :
        {envelope("\n  <transaction seq='1'>\n    <o b='2'  a='1'></o>\n  "
                  "</transaction>\n"),
         envelope("<transaction seq=\"1\"><o a=\"1\" b=\"2\"/></transaction>",
-                 "Other")}) {
+                 "Other"),
+        envelope(
+            "<transaction seq=\"20\"><o a=\"1\" b=\"2\"/></transaction>")}) {
     EXPECT_EQ(fingerprint("execute", same), print) << same;
   }
   for (const std::string& other :
-       {envelope("<transaction seq=\"2\"><o a=\"1\" b=\"2\"/></transaction>"),
-        envelope("<transaction seq=\"1\"><o a=\"1\" b=\"2\">x</o>"
-                 "</transaction>")}) {
+       {envelope("<transaction seq=\"1\"><o a=\"1\" b=\"2\">x</o>"
+                 "</transaction>"),
+        envelope("<transaction seq=\"1\"><o a=\"1\" b=\"2\"/><transaction "
+                 "seq=\"2\"/></transaction>"),
+        envelope("<t seq=\"1\"><o a=\"1\" b=\"2\"/></t>")}) {
     EXPECT_NE(fingerprint("execute", other), print) << other;
   }
   EXPECT_NE(fingerprint("undo", envelope("<transaction seq=\"1\"><o a=\"1\" "

@@ -335,16 +335,16 @@ TEST(BaselineJudgeTest, AHeadReadOfALargeBodyShowsNoPartOfASecret) {
   Settings settings("", path);
   AnswerJudge judge;
   ASSERT_TRUE(configured(judge));
-  judge.hideSecretsWith(
-      [](std::string_view text, std::vector<std::size_t>& at) {
-        std::string hidden(text);
-        for (std::size_t place;
-             (place = hidden.find("s3cr3tPW")) != std::string::npos;) {
-          hidden.replace(place, 8, "***");
-          at.push_back(place);
-        }
-        return hidden;
-      });
+  judge.hideSecretsWith([](std::string_view text, std::string& hidden,
+                           std::vector<std::size_t>& at) {
+    hidden.assign(text);
+    for (std::size_t place;
+         (place = hidden.find("s3cr3tPW")) != std::string::npos;) {
+      hidden.replace(place, 8, "***");
+      at.push_back(place);
+    }
+    return !at.empty();
+  });
   const Judgement judgement = judged(judge, request("open"), "", 200, answer);
   ASSERT_TRUE(judgement.request);
   for (const char* part : {"s3cr", "\n-s"}) {

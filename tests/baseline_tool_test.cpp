@@ -35,7 +35,8 @@ baseline_file::RecordHeader headerOf(const Answer& answer,
     header.key.ordinal = ordinal;
     header.key.type = "action";
     header.key.action = "execute";
-    payload = "<transaction seq=\"" + second + "\"/>";
+    payload = "<transaction seq=\"" + second + "\"><o n=\"" + second +
+              "\"/></transaction>";
   } else {
     header.key.type = first;
     header.key.action = second;
