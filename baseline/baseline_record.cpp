@@ -212,7 +212,8 @@ bool parseHeader(std::string_view line, int version, RecordHeader& header,
     read = words[n - 8] == "media" && isWord(words[n - 7]) &&
            words[n - 6] == "time" && words[n - 4] == "hidden" &&
            (words[n - 5] == "-" ||
-            readNumber(words[n - 5], header.milliseconds)) &&
+            (readNumber(words[n - 5], header.milliseconds) &&
+             header.milliseconds >= 0)) &&
            readPlaces(words[n - 3], header);
     header.mediaKnown = words[n - 7] != "?";
     if (words[n - 7] != "-" && header.mediaKnown) {
