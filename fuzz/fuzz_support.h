@@ -29,8 +29,8 @@ inline void expect(bool holds, const char* what) {
   if (!holds) broken(what);
 }
 
-// What a target made under /tmp, removed, the last made first, when the
-// process ends normally.
+// What a target made in its scratch folder, removed, the last made first, when
+// the process ends normally.
 inline std::vector<std::string>& made() {
   static std::vector<std::string> paths;
   return paths;
@@ -42,15 +42,19 @@ inline void removeMade() {
   }
 }
 
-// A folder under /tmp of the process's own, made at the first call; empty
-// when it cannot be made.
+// A folder of the process's own, made at the first call, in memory where
+// the system has such a place (a file rewritten on disk for each input
+// would cost more than the input); empty when it cannot be made.
 inline const std::string& scratchFolder() {
   static const std::string folder = [] {
-    char pattern[] = "/tmp/kes-fuzz-XXXXXX";
-    if (::mkdtemp(pattern) == nullptr) return std::string();
-    made().push_back(pattern);
-    std::atexit(removeMade);
-    return std::string(pattern);
+    for (const char* where : {"/dev/shm", "/tmp"}) {
+      std::string pattern = std::string(where) + "/kes-fuzz-XXXXXX";
+      if (::mkdtemp(pattern.data()) == nullptr) continue;
+      made().push_back(pattern);
+      std::atexit(removeMade);
+      return pattern;
+    }
+    return std::string();
   }();
   return folder;
 }
