@@ -280,6 +280,18 @@ TEST(BaselineFileTest, DamageIsToldWithTheRecord) {
       {replaced("hidden - body 4", "hidden 3,1 body 4"),
        "2: a bad record header: \"" + second +
            " status 200 media - time - hidden 3,1 body 4\""},
+      // Where "***" would not fit in the body, even where adding its
+      // length to the place wraps round.
+      {replaced("hidden - body 4", "hidden 2 body 4"),
+       "2: a bad record header: \"" + second +
+           " status 200 media - time - hidden 2 body 4\""},
+      {replaced("hidden - body 4", "hidden 18446744073709551614 body 4"),
+       "2: a bad record header: \"" + second +
+           " status 200 media - time - hidden 18446744073709551614 body 4\""},
+      // A time is "-" or a number: the writer writes no other.
+      {replaced("time - hidden - body 4", "time -5 hidden - body 4"),
+       "2: a bad record header: \"" + second +
+           " status 200 media - time -5 hidden - body 4\""},
       {replaced("body 4", "body 3"),
        "2: no line end after the body of 3 bytes"},
       {replaced("body 4", "body 400"),

@@ -39,8 +39,10 @@ TEST(AuthChallengesTest, EverySchemeOfEveryChallengeCounts) {
   platform::addOfferedSchemes("Negotiate, NTLM TlRMTVNTUAACAAA=, Basic",
                               schemes);
   platform::addOfferedSchemes(R"(Bearer error = "x\", Hoba")", schemes);
+  // A value cut short after an escape inside a quoted string.
+  platform::addOfferedSchemes(R"(Mutual realm="a\)", schemes);
   EXPECT_EQ(schemes, (std::vector<std::string>{"Digest", "Basic", "Negotiate",
-                                               "NTLM", "Bearer"}));
+                                               "NTLM", "Bearer", "Mutual"}));
 }
 
 }  // namespace
