@@ -20,14 +20,30 @@ constexpr std::size_t kLeastHeld = std::size_t{4} << 20;
 constexpr std::size_t kBeyondTheAnswer = 64 * 1024;
 constexpr std::size_t kDigestLines = 20;
 
-// "application/xml; charset=UTF-8" as "application/xml".
+// "application/xml; Charset=UTF-8" as "application/xml;charset=utf-8":
+// without blanks, in lower case, the parameters in order. Parameters count:
+// another charset is another answer.
 std::string mediaTypeOf(std::string_view contentType) {
-  std::string type(contentType.substr(0, contentType.find(';')));
-  type.erase(std::remove_if(type.begin(), type.end(),
-                            [](unsigned char c) { return std::isspace(c); }),
-             type.end());
-  std::transform(type.begin(), type.end(), type.begin(),
-                 [](unsigned char c) { return std::tolower(c); });
+  std::vector<std::string> parts;
+  std::size_t at = 0;
+  while (at <= contentType.size()) {
+    std::size_t end = contentType.find(';', at);
+    if (end == std::string_view::npos) end = contentType.size();
+    std::string part(contentType.substr(at, end - at));
+    part.erase(std::remove_if(part.begin(), part.end(),
+                              [](unsigned char c) { return std::isspace(c); }),
+               part.end());
+    std::transform(part.begin(), part.end(), part.begin(),
+                   [](unsigned char c) { return std::tolower(c); });
+    if (!part.empty() || parts.empty()) parts.push_back(std::move(part));
+    at = end + 1;
+  }
+  std::sort(parts.begin() + 1, parts.end());
+  std::string type;
+  for (const std::string& part : parts) {
+    if (!type.empty()) type += ';';
+    type += part;
+  }
   return type;
 }
 
@@ -73,6 +89,7 @@ bool AnswerJudge::configure(bool delivering, const SeqRange& range,
       return false;
     }
     ruleMatches_.assign(rules_.rules().size(), 0);
+    ruleSelectedRoot_.assign(rules_.rules().size(), 0);
     pairing_ = std::make_unique<RecordPairing>(*reader, range);
     if (reader->version() == 1) {
       pairing_->pairByKeysOnly();
@@ -160,6 +177,7 @@ Judgement AnswerJudge::compare(const Answered& answered,
       ++answersWithRules_;
       for (std::size_t r = 0; r < use.matched.size(); ++r) {
         ruleMatches_[r] += use.matched[r] != 0;
+        if ((use.matched[r] & 2) != 0) ruleSelectedRoot_[r] = 1;
       }
     }
   } else {
@@ -202,12 +220,17 @@ std::vector<std::string> AnswerJudge::unmatchedRules() const {
   if (answersWithRules_ == 0) return lines;
   const auto& rules = rules_.rules();
   for (std::size_t r = 0; r < rules.size(); ++r) {
-    if (ruleMatches_[r] != 0) continue;
-    lines.push_back("Rule \"" + rules_.source() + "\" line " +
-                    std::to_string(rules[r].line) + " (" + rules[r].text +
-                    ") matched nothing in " +
-                    std::to_string(answersWithRules_) +
-                    (answersWithRules_ == 1 ? " answer" : " answers"));
+    const std::string rule = "Rule \"" + rules_.source() + "\" line " +
+                             std::to_string(rules[r].line) + " (" +
+                             rules[r].text + ")";
+    if (ruleSelectedRoot_[r] != 0) {
+      lines.push_back(rule +
+                      " selects the root element, which no rule ignores");
+    } else if (ruleMatches_[r] == 0) {
+      lines.push_back(rule + " matched nothing in " +
+                      std::to_string(answersWithRules_) +
+                      (answersWithRules_ == 1 ? " answer" : " answers"));
+    }
   }
   return lines;
 }

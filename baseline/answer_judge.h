@@ -116,6 +116,7 @@ class AnswerJudge {
   std::unique_ptr<RecordPairing> pairing_;
   ComparisonRules rules_;
   std::vector<unsigned long> ruleMatches_;  // answers each rule matched in
+  std::vector<char> ruleSelectedRoot_;      // an ignore rule, the root
   unsigned long answersWithRules_ = 0;
   BaselineRecord record_;  // the one body held, reused
   HideSecrets hide_;

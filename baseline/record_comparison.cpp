@@ -99,7 +99,8 @@ Verdict compareRecords(const baseline_file::RecordHeader& answer,
     // Only the head of a body longer than any compared is held.
     difference = baseline.partial
                      ? compareBytes(body, theirs)
-                     : compareBodies(body, theirs, rules, use, &theirs);
+                     : compareBodies(body, theirs, rules, use, &theirs,
+                                     marked ? hide : nullptr);
   }
   verdict.count = found.size() + difference.count;
   for (Difference& each : difference.differences) {

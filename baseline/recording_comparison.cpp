@@ -12,8 +12,16 @@ bool RecordingComparison::open(const std::string& baseline,
                                const std::string& rules, std::string& problem) {
   baseline_ = std::make_unique<BaselineReader>();
   recording_ = std::make_unique<BaselineReader>();
-  if (!baseline_->open(baseline, problem) ||
-      !recording_->open(recording, problem)) {
+  if (!baseline_->open(baseline, problem)) return false;
+  if (!recording_->open(recording, problem)) {
+    // The file is the recording: its messages say so.
+    for (const std::string& word :
+         {std::string("The baseline \""),
+          std::string("Cannot read the baseline \"")}) {
+      if (problem.compare(0, word.size(), word) == 0) {
+        problem.replace(word.find("baseline"), 8, "recording");
+      }
+    }
     return false;
   }
   for (const BaselineReader* file : {baseline_.get(), recording_.get()}) {

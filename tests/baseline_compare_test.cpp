@@ -5,6 +5,7 @@
 
 #include "baseline/body_comparison.h"
 #include "baseline/comparison_rules.h"
+#include "baseline/difference_text.h"
 #include "baseline/request_fingerprint.h"
 #include "platform/xml/xml_canonical_form.h"
 #include "platform/xml/xml_document.h"
@@ -425,6 +426,19 @@ TEST(BaselineCompareTest, WhatCountsInAnAnswer) {
   }
 }
 
+// The digest's places: positions and identities left out, whatever the
+// identities hold.
+TEST(BaselineCompareTest, ADigestPlaceLeavesOutPositionsAndIdentities) {
+  const std::pair<const char*, const char*> places[] = {
+      {"/a/object[3]/@v", "/a/object/@v"},
+      {"/a/object[@id=\"x\\\"]\"]/p[1]/text()", "/a/object/p/text()"},
+      {"/a/o[@name=\"q\\\\\"]/text()[2]", "/a/o/text()"},
+  };
+  for (const auto& [place, plain] : places) {
+    EXPECT_EQ(placeWithoutPositions(place), plain) << place;
+  }
+}
+
 TEST(BaselineCompareTest, RulesThatCannotMeanAnythingAndOtherEncodings) {
   const std::pair<std::string, std::string> bad[] = {
       {"ignore /\n",
@@ -438,6 +452,13 @@ TEST(BaselineCompareTest, RulesThatCannotMeanAnythingAndOtherEncodings) {
       {std::string("m\0a\0s\0k\0", 8),
        "rules: the rules hold NUL bytes, as UTF-16 without a byte-order mark "
        "does: save them as UTF-8"},
+      {std::string("\xFF\xFE\0\0m\0\0\0", 8),
+       "rules: the rules are UTF-32: save them as UTF-8"},
+      {"mask /*/@\xff\n",
+       "rules: the rules are not UTF-8 text (or hold control characters): "
+       "save them as UTF-8"},
+      {"unordered /answer by id extra\n",
+       "rules:1: unordered takes one attribute after \"by\""},
   };
   for (const auto& [text, expected] : bad) {
     ComparisonRules rules;

@@ -195,12 +195,12 @@ TEST(BaselineJudgeTest, OneRunRecordsTheNextComparesAndRecordsAgain) {
   EXPECT_EQ(lineOf(judged(judge, transaction(4), "<t n='4'/>", 200, "")),
             "Differs from the baseline: transaction 40 (the 4th in the log): "
             "added to the log: not in the baseline");
-  const Judgement body =
-      judged(judge, request("endReplay"), "", 200, "dome", "text/plain");
+  const Judgement body = judged(judge, request("endReplay"), "", 200, "dome",
+                                "text/plain; Charset=UTF-8");
   ASSERT_TRUE(body.request);
   EXPECT_EQ(body.request->message,
-            "the media type is \"text/plain\" where the baseline has "
-            "\"application/xml\"");
+            "the media type is \"text/plain;charset=utf-8\" where the "
+            "baseline has \"application/xml\"");
   EXPECT_EQ(body.request->differences[1].kind, Difference::Kind::kBytes);
   EXPECT_EQ(judge.compared(), 6);
   EXPECT_EQ(judge.differing(), 4);
@@ -268,6 +268,56 @@ TEST(BaselineJudgeTest, APasswordTheBaselineDidNotHoldIsADifference) {
     EXPECT_EQ(lineOf(judged(judge, request("open"), "", 200, leaking)),
               "Differs from the baseline: project open: /login/@password is "
               "\"***\" where the baseline holds a hidden password");
+  }
+  // A password the answer writes with character references, or splits
+  // with CDATA, is one all the same: found where the XML resolves it, and
+  // never shown. Nor is one in a body that is no XML.
+  const std::string password = "pw\"d";
+  const auto hiding = [&](std::string_view text, std::string& hidden,
+                          std::vector<std::size_t>& at) {
+    hidden.assign(text);
+    for (std::size_t place = 0;
+         (place = hidden.find(password, place)) != std::string::npos;) {
+      hidden.replace(place, password.size(), "***");
+      at.push_back(place);
+    }
+    return !at.empty();
+  };
+  struct Leak {
+    const char* redacted;
+    const char* leaked;
+    const char* line;
+  };
+  const Leak leaks[] = {
+      {"<a p=\"***\"/>", "<a p=\"&#112;&#119;&#34;&#100;\"/>",
+       "/a/@p holds the run's password where the baseline has \"***\""},
+      {"<t>***</t>", "<t><![CDATA[pw]]>&quot;d</t>",
+       "/t/text() holds the run's password where the baseline has \"***\""},
+      {"<a><o id=\"***\"><p>1</p></o></a>",
+       "<a><o id=\"pw&quot;d\"><p>2</p></o></a>",
+       "/a/o[@id=\"***\"]/@id holds the run's password where the baseline "
+       "has \"***\""},
+  };
+  for (const Leak& leak : leaks) {
+    const std::string path = dir.path() + "/leak.baseline";
+    {
+      Settings settings(path, "");
+      AnswerJudge judge;
+      std::string problem;
+      ASSERT_TRUE(configured(judge));
+      judged(judge, request("open"), "", 200, leak.redacted);
+      ASSERT_TRUE(judge.commit(problem)) << problem;
+    }
+    Settings settings("", path);
+    AnswerJudge judge;
+    ASSERT_TRUE(configured(judge));
+    judge.hideSecretsWith(hiding);
+    const Judgement judgement =
+        judged(judge, request("open"), "", 200, leak.leaked);
+    ASSERT_TRUE(judgement.request) << leak.leaked;
+    EXPECT_EQ(judgement.request->message, leak.line);
+    EXPECT_EQ(judgement.request->details.find("pw"), std::string::npos)
+        << judgement.request->details;
   }
 }
 

@@ -141,11 +141,13 @@ TEST_F(BaselineToolTest, AcceptTakesTheNamedChangesOrEvery) {
   write("changed", changed);
   const std::string before = read("base");
   // A key that names nothing that differs: nothing is written.
-  RunResult result = tool({"accept", "base", "changed", "transaction 9"});
+  RunResult result = tool({"accept", "base", "changed", "transaction 9",
+                           "transaction 3", "project open"});
   EXPECT_EQ(result.status, 2);
+  EXPECT_EQ(result.out, "");
   EXPECT_EQ(result.err,
-            "\"transaction 9\" names no record that differs between \"base\" "
-            "and \"changed\": nothing is written\n");
+            "\"project open\", \"transaction 9\" name no record that differs "
+            "between \"base\" and \"changed\": nothing is written\n");
   EXPECT_EQ(read("base"), before);
   result = tool({"accept", "base", "changed", "transaction 3"});
   EXPECT_EQ(result.status, 0) << result.err;
