@@ -27,7 +27,7 @@ void card(HtmlOut& out, const char* id, const char* name, std::uint64_t value,
 
 }  // namespace
 
-Verdict verdictOf(const RunPage& page) {
+PageVerdict verdictOf(const RunPage& page) {
   const RunPage::Counts& counts = page.counts();
   if (!page.interruption().empty()) {
     std::string why = page.interruption();
@@ -67,7 +67,7 @@ Verdict verdictOf(const RunPage& page) {
 }
 
 void writeRunSection(HtmlOut& out, const RunPage& page,
-                     const Verdict& verdict) {
+                     const PageVerdict& verdict) {
   const PageRun& run = page.run();
   const RunPage::Counts& counts = page.counts();
   out.raw("<section id=\"run\">\n<h2>The run</h2>\n<dl class=\"facts\">\n");
