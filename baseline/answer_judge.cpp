@@ -110,7 +110,10 @@ bool AnswerJudge::configure(bool delivering, const SeqRange& range,
   if (!record.empty()) {
     auto writer = std::make_unique<BaselineWriter>();
     std::string reason;
-    if (!writer->open(record, reason, range)) {
+    // The run's secrets, or none when it has not handed them.
+    static const SecretMask kNone;
+    if (!writer->open(record, secrets_ != nullptr ? *secrets_ : kNone, reason,
+                      range)) {
       problem = "Cannot write the recording \"" + record + "\": " + reason;
       pairing_.reset();
       reader_.reset();
@@ -172,7 +175,7 @@ Judgement AnswerJudge::compare(const Answered& answered,
     judgement.baselineMilliseconds = record_.header.milliseconds;
     RuleUse use;
     verdict = compareRecords(header, answered.body, record_,
-                             reader_->version() != 1, rules_, &hide_, &use);
+                             reader_->version() != 1, rules_, secrets_, &use);
     if (use.applied) {
       ++answersWithRules_;
       for (std::size_t r = 0; r < use.matched.size(); ++r) {

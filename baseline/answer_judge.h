@@ -61,7 +61,7 @@ class AnswerJudge {
                  const BaselineFiles& files, std::string& problem);
   // A baseline's bodies pass through it too, so that one recorded with
   // other secrets, or none, compares as the answers do.
-  void hideSecretsWith(HideSecrets hide) { hide_ = std::move(hide); }
+  void hideSecrets(const SecretMask& secrets) { secrets_ = &secrets; }
   bool isOn() const { return recording() || comparing(); }
   bool recording() const { return writer_ != nullptr; }
   bool comparing() const { return reader_ != nullptr; }
@@ -119,7 +119,7 @@ class AnswerJudge {
   std::vector<char> ruleSelectedRoot_;      // an ignore rule, the root
   unsigned long answersWithRules_ = 0;
   BaselineRecord record_;  // the one body held, reused
-  HideSecrets hide_;
+  const SecretMask* secrets_ = nullptr;
   SeqRange range_;
   DifferenceDigest digest_;
   std::string notice_;

@@ -24,12 +24,13 @@ bool build(std::string_view body, platform::XmlNameTable& names,
 
 // The run's secrets in the values as resolved, each where it stood
 // written as the hidden password's mark.
-void hideInValues(platform::XmlNormalForm& form, const HideSecrets& hide) {
+void hideInValues(platform::XmlNormalForm& form, const SecretMask& secrets) {
   std::string hidden;
   std::vector<std::size_t> at;
   const auto mark = [&](std::string_view value, auto set) {
+    if (!secrets.appearsIn(value)) return;
     at.clear();
-    if (!hide(value, hidden, at)) return;
+    hidden = secrets.hidden(value, &at);
     for (const std::size_t place : at) {
       if (place + 3 <= hidden.size()) {
         hidden.replace(place, 3, kHiddenPassword);
@@ -110,7 +111,7 @@ BodyDifference compareBytes(std::string_view answer,
 
 BodyDifference compareBodies(std::string_view answer, std::string_view baseline,
                              const ComparisonRules& rules, RuleUse* use,
-                             std::string* release, const HideSecrets* hide) {
+                             std::string* release, const SecretMask* secrets) {
   BodyDifference result;
   if (answer == baseline) return result;
   if (answer.empty() || baseline.empty()) {
@@ -135,9 +136,9 @@ BodyDifference compareBodies(std::string_view answer, std::string_view baseline,
     // The forms hold all that is compared now: the baseline's text goes
     // before the rules' views are made, one side at a time.
     if (release != nullptr) std::string().swap(*release);
-    if (hide != nullptr && *hide) {
-      hideInValues(theirs.form, *hide);
-      hideInValues(mine.form, *hide);
+    if (secrets != nullptr && !secrets->empty()) {
+      hideInValues(theirs.form, *secrets);
+      hideInValues(mine.form, *secrets);
     }
     evaluate(rules, names, theirs, nullptr);
     evaluate(rules, names, mine, use);

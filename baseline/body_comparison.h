@@ -1,13 +1,13 @@
 #pragma once
 
 #include <cstddef>
-#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "baseline/comparison_rules.h"
 #include "baseline/difference.h"
+#include "secrets/secret_mask.h"
 
 // How an answer's body differs from the baseline's: as XML when both are
 // well-formed, otherwise byte for byte.
@@ -27,11 +27,6 @@ struct BodyDifference {
   static constexpr std::size_t kDiffLines = 60;
 };
 
-// What hides the run's secrets in a text: false when it holds none;
-// otherwise `hidden` is the text with each written "***", at `at`.
-using HideSecrets = std::function<bool(
-    std::string_view text, std::string& hidden, std::vector<std::size_t>& at)>;
-
 // What the comparison of one answer did with the rules: which selected a
 // node in the answer, and whether they were applied at all.
 struct RuleUse {
@@ -45,11 +40,11 @@ BodyDifference compareBytes(std::string_view answer, std::string_view baseline);
 // Compares two bodies. `release`, when given, holds the baseline's text and
 // is emptied once the comparison no longer needs it, to leave room for the
 // rules. Throws a TOVException when memory runs out.
-// `hide`, when given, hides the run's secrets in the values of both
+// `secrets`, when given, are hidden in the values of both
 // answers as the XML resolves them (a password written with character
 // references, or split by CDATA, shows only then).
 BodyDifference compareBodies(std::string_view answer, std::string_view baseline,
                              const ComparisonRules& rules,
                              RuleUse* use = nullptr,
                              std::string* release = nullptr,
-                             const HideSecrets* hide = nullptr);
+                             const SecretMask* secrets = nullptr);

@@ -43,7 +43,7 @@ std::string namesOf(const PassedRecords& passed) {
 Verdict compareRecords(const baseline_file::RecordHeader& answer,
                        std::string_view body, BaselineRecord& baseline,
                        bool marked, const ComparisonRules& rules,
-                       const HideSecrets* hide, RuleUse* use) {
+                       const SecretMask* secrets, RuleUse* use) {
   const baseline_file::RecordHeader& header = baseline.header;
   Verdict verdict;
   std::vector<Difference>& found = verdict.differences;
@@ -72,13 +72,10 @@ Verdict compareRecords(const baseline_file::RecordHeader& answer,
   }
   // A baseline recorded without the run's password, or with another, holds
   // it where the answers hide it.
-  if (hide != nullptr && *hide) {
+  if (secrets != nullptr && secrets->appearsIn(theirs)) {
     std::vector<std::size_t> at;
-    std::string hidden;
-    if ((*hide)(theirs, hidden, at)) {
-      theirs.swap(hidden);
-      if (marked) markHidden(theirs, at);
-    }
+    theirs = secrets->hidden(theirs, &at);
+    if (marked) markHidden(theirs, at);
   }
   // A head cut inside a secret would show a part of it: its end goes.
   if (baseline.partial && theirs.size() > kBeyondTheAnswer / 2) {
@@ -100,7 +97,7 @@ Verdict compareRecords(const baseline_file::RecordHeader& answer,
     difference = baseline.partial
                      ? compareBytes(body, theirs)
                      : compareBodies(body, theirs, rules, use, &theirs,
-                                     marked ? hide : nullptr);
+                                     marked ? secrets : nullptr);
   }
   verdict.count = found.size() + difference.count;
   for (Difference& each : difference.differences) {

@@ -34,12 +34,12 @@ struct Verdict {
 // header's hiddenAt standing for the run's password) compared with its
 // baseline record: status, media type, body. `marked`: whether the
 // baseline knows where it hid a password (not so in the first version).
-// `hide`, when given, hides the run's secrets in the baseline's body too.
+// `secrets`, when given, are hidden in the baseline's body too.
 // Empty when they are the same.
 Verdict compareRecords(const baseline_file::RecordHeader& answer,
                        std::string_view body, BaselineRecord& baseline,
                        bool marked, const ComparisonRules& rules,
-                       const HideSecrets* hide, RuleUse* use);
+                       const SecretMask* secrets, RuleUse* use);
 
 // A request paired with no record, or with the record of another request.
 Verdict unpairedVerdict(const AnswerKey& key, const Pairing& pairing);

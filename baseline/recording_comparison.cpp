@@ -115,7 +115,8 @@ bool writeMerged(const std::string& baseline, const std::string& recording,
     if (!theirs.open(baseline, reason) || !mine.open(recording, reason)) {
       return false;
     }
-    if (!writer.open(baseline, reason, range)) return false;
+    const SecretMask none;  // the files' secrets are hidden already
+    if (!writer.open(baseline, none, reason, range)) return false;
     BaselineRecord old;
     BaselineRecord recorded;
     unsigned long long lastOrdinal = 0;

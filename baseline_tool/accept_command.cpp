@@ -37,7 +37,8 @@ int replaceFirstVersion(const std::string& baseline,
   }
   BaselineWriter writer;
   std::string reason;
-  if (!writer.open(baseline, reason)) {
+  const SecretMask none;  // a recording's secrets are hidden already
+  if (!writer.open(baseline, none, reason)) {
     return refuse("Failed to write \"" + baseline + "\": " + reason);
   }
   BaselineRecord record;

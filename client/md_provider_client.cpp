@@ -29,19 +29,14 @@ bool MDProviderClient::initialize() {
   const std::string& tracePath = settings.trace;
   if (!tracePath.empty() && !requestTrace.isOpen()) {
     std::string reason;
-    if (!requestTrace.open(tracePath, reason)) {
+    if (!requestTrace.open(tracePath, secrets, reason)) {
       std::cerr << "Cannot open the request trace \"" << tracePath
                 << "\": " << reason << std::endl;
       return false;
     }
   }
   secrets.add(password.str());
-  judge.hideSecretsWith([this](std::string_view text, std::string& hidden,
-                               std::vector<std::size_t>& at) {
-    if (!secrets.appearsIn(text)) return false;
-    hidden = secrets.hidden(text, &at);
-    return true;
-  });
+  judge.hideSecrets(secrets);
   if (!delivery.configure({userName.str(), password.str(), authNamespace.str()},
                           settings.delivery, secrets, problem) ||
       !judge.configure(delivery.isOn(), SeqRange{firstSeq, lastSeq},

@@ -9,11 +9,11 @@
 #include "connection/junit_report.h"
 #include "connection/provider_delivery.h"
 #include "connection/run_record.h"
-#include "connection/secret_mask.h"
 #include "platform/core/i18n_string.h"
-#include "platform/os/output_file.h"
 #include "report/page_file.h"
 #include "report/run_page.h"
+#include "secrets/secret_file.h"
+#include "secrets/secret_mask.h"
 
 class TOVIDOM_Document;
 class TOVIDOM_Node;
@@ -122,7 +122,7 @@ class MDProviderClient {
   // Every variable of the run, read once when it starts.
   RunSettings settings;
   // Where every serialized request is copied when a trace is asked for.
-  platform::OutputFile requestTrace;
+  SecretFile requestTrace;
   // What no output may show: the password, and one in the address.
   SecretMask secrets;
   // The provider the requests go to, when delivery is switched on.

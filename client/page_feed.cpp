@@ -17,9 +17,6 @@ bool MDProviderClient::openPage() {
               << std::endl;
     return false;
   }
-  page.hideSecretsWith([this](std::string& text) {
-    if (secrets.appearsIn(text)) text = secrets.hidden(text);
-  });
   PageRun run;
   run.test = testType.str();
   run.project = projectName.str();
@@ -29,7 +26,7 @@ bool MDProviderClient::openPage() {
   run.started = startedTimestamp;
   run.hostname = platform::hostName();
   run.reportKept = report.isOpen();
-  page.begin(std::move(run));
+  page.begin(std::move(run), secrets);
   if (judge.comparing()) page.compareWithBaseline();
   runRecord.showOn(page, secrets);
   return true;

@@ -8,9 +8,9 @@
 #include "connection/delivery_settings.h"
 #include "connection/exchange_echo.h"
 #include "connection/rejection_reason.h"
-#include "connection/secret_mask.h"
 #include "platform/core/tov_exception.h"
 #include "platform/core/wipe.h"
+#include "secrets/secret_mask.h"
 
 namespace {
 
@@ -73,7 +73,7 @@ bool ProviderDelivery::configure(const Credentials& credentials,
   answerLimitMiB_ = settings.answerLimitMiB;
   if (!settings.responsesPath.empty()) {
     std::string reason;
-    if (!responses_.open(settings.responsesPath, reason)) {
+    if (!responses_.open(settings.responsesPath, secrets, reason)) {
       problem = "Cannot open the responses file \"" + settings.responsesPath +
                 "\": " + reason;
       return false;
@@ -201,8 +201,6 @@ void ProviderDelivery::keepAnswer(TOVIDOM_Node& request) {
     responses_.append("", 1);
   }
   if (echo_) {
-    showExchange(request, lastAnswer_.body, [this](const std::string& text) {
-      return secrets_->hidden(text);
-    });
+    showExchange(request, lastAnswer_.body, *secrets_);
   }
 }

@@ -9,7 +9,7 @@
 #include "connection/delivery_settings.h"
 #include "platform/http/http_client.h"
 #include "platform/http/kerberos_login.h"
-#include "platform/os/output_file.h"
+#include "secrets/secret_file.h"
 
 class SecretMask;
 class TOVIDOM_Node;
@@ -81,7 +81,7 @@ class ProviderDelivery {
   bool toldOffered_ = false;
   std::string address_;
   long answerLimitMiB_ = 0;
-  platform::OutputFile responses_;
+  SecretFile responses_;
   bool echo_ = false;
   long accepted_ = 0;
   long rejected_ = 0;

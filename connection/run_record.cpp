@@ -1,7 +1,7 @@
 #include "connection/run_record.h"
 
-#include "connection/secret_mask.h"
 #include "report/run_page.h"
+#include "secrets/secret_mask.h"
 
 void RunRecord::begin(const std::string& type, const std::string& action) {
   if (!keeping()) return;

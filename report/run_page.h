@@ -12,6 +12,7 @@
 #include "report/side_by_side.h"
 #include "report/time_slices.h"
 #include "report/top_requests.h"
+#include "secrets/secret_mask.h"
 
 // The run as a whole, known at its start.
 struct PageRun {
@@ -70,10 +71,8 @@ class RunPage {
   static constexpr std::size_t kCellWidth = 160;
 
   RunPage();
-  void hideSecretsWith(std::function<void(std::string&)> hide) {
-    hide_ = std::move(hide);
-  }
-  void begin(PageRun run);
+  // Every text kept passes through `secrets`, which outlives the page.
+  void begin(PageRun run, const SecretMask& secrets);
   void requestEnded(const PageRequest& request);
   // What ended the run: a failure as the run printed it, or the
   // interruption's line.
@@ -149,7 +148,7 @@ class RunPage {
   std::string shown(std::string_view text, std::size_t width) const;
   static std::string nameOf(const PageRequest& request);
 
-  std::function<void(std::string&)> hide_;
+  const SecretMask* secrets_ = nullptr;
   PageRun run_;
   std::chrono::steady_clock::time_point begun_;
   double seconds_ = 0;

@@ -16,6 +16,7 @@ using test_support::readFile;
 using test_support::TempDir;
 
 const std::string kPrint = "0123456789abcdef";
+const SecretMask kNoSecrets;
 
 AnswerKey transaction(unsigned long long ordinal, std::int32_t seq) {
   AnswerKey key;
@@ -55,7 +56,7 @@ std::string record(const std::string& path, const std::vector<Answer>& run,
                    const SeqRange& range = SeqRange()) {
   BaselineWriter writer;
   std::string reason;
-  EXPECT_TRUE(writer.open(path, reason, range)) << reason;
+  EXPECT_TRUE(writer.open(path, kNoSecrets, reason, range)) << reason;
   for (const Answer& answer : run) {
     baseline_file::RecordHeader header;
     header.key = answer.key;
@@ -89,7 +90,8 @@ TEST(BaselineFileTest, BodiesAndHeadersComeBackExactlyWhateverTheyHold) {
   {
     BaselineWriter writer;
     std::string reason;
-    ASSERT_TRUE(writer.open(path, reason, SeqRange{-1, 9})) << reason;
+    ASSERT_TRUE(writer.open(path, kNoSecrets, reason, SeqRange{-1, 9}))
+        << reason;
     for (std::size_t i = 0; i < bodies.size(); ++i) {
       baseline_file::RecordHeader header;
       header.key = transaction(i + 1, static_cast<std::int32_t>(i) - 1);
@@ -177,7 +179,7 @@ TEST(BaselineFileTest, RequestsPairByAligningFingerprintsAndKeys) {
   {
     BaselineWriter writer;
     std::string reason;
-    ASSERT_TRUE(writer.open(path, reason)) << reason;
+    ASSERT_TRUE(writer.open(path, kNoSecrets, reason)) << reason;
     for (const Answer& answer : whole) {
       baseline_file::RecordHeader header;
       header.key = answer.key;
@@ -334,7 +336,7 @@ TEST(BaselineFileTest, ARecordingNotCommittedLeavesTheEarlierFile) {
   {
     BaselineWriter writer;
     std::string reason;
-    ASSERT_TRUE(writer.open(path, reason)) << reason;
+    ASSERT_TRUE(writer.open(path, kNoSecrets, reason)) << reason;
     baseline_file::RecordHeader header;
     header.key = request("project", "open");
     header.fingerprint = kPrint;

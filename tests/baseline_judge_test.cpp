@@ -272,17 +272,8 @@ TEST(BaselineJudgeTest, APasswordTheBaselineDidNotHoldIsADifference) {
   // A password the answer writes with character references, or splits
   // with CDATA, is one all the same: found where the XML resolves it, and
   // never shown. Nor is one in a body that is no XML.
-  const std::string password = "pw\"d";
-  const auto hiding = [&](std::string_view text, std::string& hidden,
-                          std::vector<std::size_t>& at) {
-    hidden.assign(text);
-    for (std::size_t place = 0;
-         (place = hidden.find(password, place)) != std::string::npos;) {
-      hidden.replace(place, password.size(), "***");
-      at.push_back(place);
-    }
-    return !at.empty();
-  };
+  SecretMask hiding;
+  hiding.add("pw\"d");
   struct Leak {
     const char* redacted;
     const char* leaked;
@@ -311,7 +302,7 @@ TEST(BaselineJudgeTest, APasswordTheBaselineDidNotHoldIsADifference) {
     Settings settings("", path);
     AnswerJudge judge;
     ASSERT_TRUE(configured(judge));
-    judge.hideSecretsWith(hiding);
+    judge.hideSecrets(hiding);
     const Judgement judgement =
         judged(judge, request("open"), "", 200, leak.leaked);
     ASSERT_TRUE(judgement.request) << leak.leaked;
@@ -385,16 +376,9 @@ TEST(BaselineJudgeTest, AHeadReadOfALargeBodyShowsNoPartOfASecret) {
   Settings settings("", path);
   AnswerJudge judge;
   ASSERT_TRUE(configured(judge));
-  judge.hideSecretsWith([](std::string_view text, std::string& hidden,
-                           std::vector<std::size_t>& at) {
-    hidden.assign(text);
-    for (std::size_t place;
-         (place = hidden.find("s3cr3tPW")) != std::string::npos;) {
-      hidden.replace(place, 8, "***");
-      at.push_back(place);
-    }
-    return !at.empty();
-  });
+  SecretMask secrets;
+  secrets.add("s3cr3tPW");
+  judge.hideSecrets(secrets);
   const Judgement judgement = judged(judge, request("open"), "", 200, answer);
   ASSERT_TRUE(judgement.request);
   for (const char* part : {"s3cr", "\n-s"}) {

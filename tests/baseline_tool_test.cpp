@@ -57,7 +57,9 @@ class BaselineToolTest : public ::testing::Test {
              const SeqRange& range = SeqRange()) {
     BaselineWriter writer;
     std::string reason;
-    ASSERT_TRUE(writer.open(dir.path() + "/" + name, reason, range)) << reason;
+    const SecretMask none;
+    ASSERT_TRUE(writer.open(dir.path() + "/" + name, none, reason, range))
+        << reason;
     unsigned long long ordinal = 0;
     for (const Answer& answer : answers) {
       const baseline_file::RecordHeader header = headerOf(

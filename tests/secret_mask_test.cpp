@@ -1,7 +1,7 @@
 // What keeps secrets out of the run's output, and what tells which schemes
 // a provider asks for.
 
-#include "connection/secret_mask.h"
+#include "secrets/secret_mask.h"
 
 #include <gtest/gtest.h>
 
