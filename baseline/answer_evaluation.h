@@ -19,9 +19,9 @@ void dropLayout(platform::XmlNormalForm& form,
 // Applies the rules: ignored nodes go, masked ones lose their values,
 // unordered elements are marked with their rule's number plus one, and
 // qualified names are resolved. xsi:type values are qualified names
-// whatever the rules say. A rule never ignores the root element. Sets
-// `matched[i]` when rule i selected a node. Throws a TOVException when
-// memory runs out.
+// whatever the rules say. A rule never ignores the root element. Sets bit 1
+// of `matched[i]` when rule i selected a node, bit 2 when it was an ignore
+// rule that selected the root. Throws a TOVException when memory runs out.
 void applyRules(const ComparisonRules& rules, platform::XmlNameTable& names,
                 platform::XmlNormalForm& form, std::vector<char>& matched);
 

@@ -6,7 +6,6 @@
 #include "baseline/body_comparison.h"
 #include "baseline/difference_text.h"
 #include "baseline/request_fingerprint.h"
-#include "platform/os/environment.h"
 
 namespace {
 
@@ -21,14 +20,30 @@ constexpr std::size_t kLeastHeld = std::size_t{4} << 20;
 constexpr std::size_t kBeyondTheAnswer = 64 * 1024;
 constexpr std::size_t kDigestLines = 20;
 
-// "application/xml; charset=UTF-8" as "application/xml".
+// "application/xml; Charset=UTF-8" as "application/xml;charset=utf-8":
+// without blanks, in lower case, the parameters in order. Parameters count:
+// another charset is another answer.
 std::string mediaTypeOf(std::string_view contentType) {
-  std::string type(contentType.substr(0, contentType.find(';')));
-  type.erase(std::remove_if(type.begin(), type.end(),
-                            [](unsigned char c) { return std::isspace(c); }),
-             type.end());
-  std::transform(type.begin(), type.end(), type.begin(),
-                 [](unsigned char c) { return std::tolower(c); });
+  std::vector<std::string> parts;
+  std::size_t at = 0;
+  while (at <= contentType.size()) {
+    std::size_t end = contentType.find(';', at);
+    if (end == std::string_view::npos) end = contentType.size();
+    std::string part(contentType.substr(at, end - at));
+    part.erase(std::remove_if(part.begin(), part.end(),
+                              [](unsigned char c) { return std::isspace(c); }),
+               part.end());
+    std::transform(part.begin(), part.end(), part.begin(),
+                   [](unsigned char c) { return std::tolower(c); });
+    if (!part.empty() || parts.empty()) parts.push_back(std::move(part));
+    at = end + 1;
+  }
+  std::sort(parts.begin() + 1, parts.end());
+  std::string type;
+  for (const std::string& part : parts) {
+    if (!type.empty()) type += ';';
+    type += part;
+  }
   return type;
 }
 
@@ -38,10 +53,10 @@ AnswerJudge::AnswerJudge() = default;
 AnswerJudge::~AnswerJudge() = default;
 
 bool AnswerJudge::configure(bool delivering, const SeqRange& range,
-                            std::string& problem) {
-  recordPath_ = platform::environmentValue(kRecordVariable);
-  baselinePath_ = platform::environmentValue(kBaselineVariable);
-  rulesPath_ = platform::environmentValue(kRulesVariable);
+                            const BaselineFiles& files, std::string& problem) {
+  recordPath_ = files.record;
+  baselinePath_ = files.baseline;
+  rulesPath_ = files.rules;
   range_ = range;
   const std::string& record = recordPath_;
   const std::string& baseline = baselinePath_;
@@ -74,13 +89,31 @@ bool AnswerJudge::configure(bool delivering, const SeqRange& range,
       return false;
     }
     ruleMatches_.assign(rules_.rules().size(), 0);
+    ruleSelectedRoot_.assign(rules_.rules().size(), 0);
     pairing_ = std::make_unique<RecordPairing>(*reader, range);
+    if (reader->version() == 1) {
+      pairing_->pairByKeysOnly();
+      notice_ = "The baseline \"" + baseline +
+                "\" was recorded by an earlier version of the client: its "
+                "requests pair by their numbers alone, and a changed request "
+                "shows as a changed answer; record it again to tell them apart";
+    } else if (!reader->range().whole()) {
+      const SeqRange& held = reader->range();
+      notice_ = "The baseline \"" + baseline +
+                "\" holds only the transactions of -b" +
+                std::to_string(held.first) +
+                (held.last == -1 ? "" : " -e" + std::to_string(held.last)) +
+                ": the others are not compared";
+    }
     reader_ = std::move(reader);
   }
   if (!record.empty()) {
     auto writer = std::make_unique<BaselineWriter>();
     std::string reason;
-    if (!writer->open(record, reason, range)) {
+    // The run's secrets, or none when it has not handed them.
+    static const SecretMask kNone;
+    if (!writer->open(record, secrets_ != nullptr ? *secrets_ : kNone, reason,
+                      range)) {
       problem = "Cannot write the recording \"" + record + "\": " + reason;
       pairing_.reset();
       reader_.reset();
@@ -121,7 +154,6 @@ Verdict AnswerJudge::removal(const PassedRecords& passed) {
 
 Judgement AnswerJudge::compare(const Answered& answered,
                                const baseline_file::RecordHeader& header) {
-  ++compared_;
   // A body larger than both the answer and what is always held differs from
   // the answer byte for byte: its head tells how, and a baseline made by
   // hand with a huge length costs no more than the answer.
@@ -132,16 +164,23 @@ Judgement AnswerJudge::compare(const Answered& answered,
   Judgement judgement;
   notReached_ += pairing.notReached;
   if (pairing.removed.count > 0) judgement.removed = removal(pairing.removed);
+  // A baseline of part of the log says nothing of the rest.
+  if (pairing.outcome == Pairing::Outcome::kNotFound &&
+      answered.key.isTransaction && !reader_->range().holds(answered.key.seq)) {
+    return judgement;
+  }
+  ++compared_;
   Verdict verdict;
   if (pairing.outcome == Pairing::Outcome::kPaired) {
     judgement.baselineMilliseconds = record_.header.milliseconds;
     RuleUse use;
     verdict = compareRecords(header, answered.body, record_,
-                             reader_->version() != 1, rules_, &hide_, &use);
+                             reader_->version() != 1, rules_, secrets_, &use);
     if (use.applied) {
       ++answersWithRules_;
       for (std::size_t r = 0; r < use.matched.size(); ++r) {
         ruleMatches_[r] += use.matched[r] != 0;
+        if ((use.matched[r] & 2) != 0) ruleSelectedRoot_[r] = 1;
       }
     }
   } else {
@@ -184,12 +223,17 @@ std::vector<std::string> AnswerJudge::unmatchedRules() const {
   if (answersWithRules_ == 0) return lines;
   const auto& rules = rules_.rules();
   for (std::size_t r = 0; r < rules.size(); ++r) {
-    if (ruleMatches_[r] != 0) continue;
-    lines.push_back("Rule \"" + rules_.source() + "\" line " +
-                    std::to_string(rules[r].line) + " (" + rules[r].text +
-                    ") matched nothing in " +
-                    std::to_string(answersWithRules_) +
-                    (answersWithRules_ == 1 ? " answer" : " answers"));
+    const std::string rule = "Rule \"" + rules_.source() + "\" line " +
+                             std::to_string(rules[r].line) + " (" +
+                             rules[r].text + ")";
+    if (ruleSelectedRoot_[r] != 0) {
+      lines.push_back(rule +
+                      " selects the root element, which no rule ignores");
+    } else if (ruleMatches_[r] == 0) {
+      lines.push_back(rule + " matched nothing in " +
+                      std::to_string(answersWithRules_) +
+                      (answersWithRules_ == 1 ? " answer" : " answers"));
+    }
   }
   return lines;
 }

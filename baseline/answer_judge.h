@@ -36,6 +36,13 @@ struct Judgement {
   long baselineMilliseconds = -1;  // the record's answer time, when known
 };
 
+// The files of a comparison, as the run's settings name them; empty: none.
+struct BaselineFiles {
+  std::string record;    // MDPROVIDER_RECORD
+  std::string baseline;  // MDPROVIDER_BASELINE
+  std::string rules;     // MDPROVIDER_BASELINE_RULES
+};
+
 // Records a run's answers as a baseline, compares them with an earlier
 // baseline, or both in one run.
 class AnswerJudge {
@@ -45,16 +52,16 @@ class AnswerJudge {
   AnswerJudge(const AnswerJudge&) = delete;
   AnswerJudge& operator=(const AnswerJudge&) = delete;
 
-  // Reads MDPROVIDER_RECORD, MDPROVIDER_BASELINE and
-  // MDPROVIDER_BASELINE_RULES. `range`: the sequence numbers the run
-  // replays. False with one line in `problem` when one is set without
-  // delivery, when the rules are set without a baseline, when the recording
-  // and the baseline are one path, when the baseline or the rules cannot be
-  // used, or when the recording cannot be created.
-  bool configure(bool delivering, const SeqRange& range, std::string& problem);
+  // Opens the files. `range`: the sequence numbers the run replays. False
+  // with one line in `problem` when one is set without delivery, when the
+  // rules are set without a baseline, when the recording and the baseline
+  // are one path, when the baseline or the rules cannot be used, or when the
+  // recording cannot be created.
+  bool configure(bool delivering, const SeqRange& range,
+                 const BaselineFiles& files, std::string& problem);
   // A baseline's bodies pass through it too, so that one recorded with
   // other secrets, or none, compares as the answers do.
-  void hideSecretsWith(HideSecrets hide) { hide_ = std::move(hide); }
+  void hideSecrets(const SecretMask& secrets) { secrets_ = &secrets; }
   bool isOn() const { return recording() || comparing(); }
   bool recording() const { return writer_ != nullptr; }
   bool comparing() const { return reader_ != nullptr; }
@@ -89,6 +96,8 @@ class AnswerJudge {
   // "Rule "<file>" line 3 (mask /*/@tiem) matched nothing in 20 answers".
   std::vector<std::string> unmatchedRules() const;
 
+  // Said once at the start, when not empty: what the baseline cannot do.
+  const std::string& notice() const { return notice_; }
   const std::string& baselinePath() const { return baselinePath_; }
   const std::string& rulesPath() const { return rulesPath_; }
   const std::string& recordPath() const { return recordPath_; }
@@ -107,11 +116,13 @@ class AnswerJudge {
   std::unique_ptr<RecordPairing> pairing_;
   ComparisonRules rules_;
   std::vector<unsigned long> ruleMatches_;  // answers each rule matched in
+  std::vector<char> ruleSelectedRoot_;      // an ignore rule, the root
   unsigned long answersWithRules_ = 0;
   BaselineRecord record_;  // the one body held, reused
-  HideSecrets hide_;
+  const SecretMask* secrets_ = nullptr;
   SeqRange range_;
   DifferenceDigest digest_;
+  std::string notice_;
   std::string baselinePath_;
   std::string rulesPath_;
   std::string recordPath_;

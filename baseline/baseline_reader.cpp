@@ -270,24 +270,11 @@ bool BaselineReader::pastWindow() {
   return read_ < records_;
 }
 
-std::size_t BaselineReader::findFingerprint(const std::string& fingerprint) {
+std::size_t BaselineReader::find(
+    const std::function<bool(const baseline_file::RecordHeader&)>& matches) {
   fill(kWindow);
   for (std::size_t i = 0; i < ahead_.size(); ++i) {
-    if (ahead_[i].header.fingerprint == fingerprint) return i;
-  }
-  return kNone;
-}
-
-std::size_t BaselineReader::findKey(const AnswerKey& key) {
-  fill(kWindow);
-  for (std::size_t i = 0; i < ahead_.size(); ++i) {
-    const AnswerKey& other = ahead_[i].header.key;
-    if (other.isTransaction != key.isTransaction) continue;
-    if (key.isTransaction
-            ? other.seq == key.seq
-            : other.type == key.type && other.action == key.action) {
-      return i;
-    }
+    if (matches(ahead_[i].header)) return i;
   }
   return kNone;
 }

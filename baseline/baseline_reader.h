@@ -51,10 +51,9 @@ class BaselineReader {
   const baseline_file::RecordHeader* ahead(std::size_t i);
   // Whether records lie past the window.
   bool pastWindow();
-  // The first record ahead with this fingerprint, or with this key (a
-  // transaction's seq, or a type and action), within the window; kNone.
-  std::size_t findFingerprint(const std::string& fingerprint);
-  std::size_t findKey(const AnswerKey& key);
+  // The first record ahead within the window that `matches`; kNone.
+  std::size_t find(
+      const std::function<bool(const baseline_file::RecordHeader&)>& matches);
 
   // Reads the body of the i-th record ahead, at most `most` bytes of it, and
   // moves past it; the records before it are passed over, each handed to

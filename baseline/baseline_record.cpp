@@ -80,6 +80,8 @@ std::string ordinalText(unsigned long long number) {
   return std::to_string(number) + suffix;
 }
 
+// The places rise, "***" apart at least, and each "***" lies inside the
+// body: a place near the largest number must not wrap round.
 bool readPlaces(std::string_view text, RecordHeader& header) {
   header.hiddenAt.clear();
   header.hiddenEverywhere = text == "*";
@@ -90,9 +92,11 @@ bool readPlaces(std::string_view text, RecordHeader& header) {
     if (comma == std::string_view::npos) comma = text.size();
     std::size_t place = 0;
     if (!readNumber(text.substr(at, comma - at), place)) return false;
-    if (!header.hiddenAt.empty() && place < header.hiddenAt.back() + 3) {
+    if (!header.hiddenAt.empty() && (place < header.hiddenAt.back() ||
+                                     place - header.hiddenAt.back() < 3)) {
       return false;
     }
+    if (place > header.bodySize || header.bodySize - place < 3) return false;
     header.hiddenAt.push_back(place);
     at = comma + 1;
   }
@@ -208,7 +212,8 @@ bool parseHeader(std::string_view line, int version, RecordHeader& header,
     read = words[n - 8] == "media" && isWord(words[n - 7]) &&
            words[n - 6] == "time" && words[n - 4] == "hidden" &&
            (words[n - 5] == "-" ||
-            readNumber(words[n - 5], header.milliseconds)) &&
+            (readNumber(words[n - 5], header.milliseconds) &&
+             header.milliseconds >= 0)) &&
            readPlaces(words[n - 3], header);
     header.mediaKnown = words[n - 7] != "?";
     if (words[n - 7] != "-" && header.mediaKnown) {

@@ -2,8 +2,9 @@
 
 #include "platform/core/tov_exception.h"
 
-bool BaselineWriter::open(const std::string& path, std::string& reason,
-                          const SeqRange& range) {
+bool BaselineWriter::open(const std::string& path, const SecretMask& secrets,
+                          std::string& reason, const SeqRange& range) {
+  secrets_ = &secrets;
   if (!file_.open(path, reason)) return false;
   path_ = path;
   records_ = 0;
@@ -35,6 +36,14 @@ void BaselineWriter::add(const baseline_file::RecordHeader& header,
   std::string reason;
   if (!failure_.empty()) fail(failure_);
   baseline_file::RecordHeader sized = header;
+  // Bodies come with their secrets hidden; one that still holds one (a
+  // caller that forgot) has them hidden here, and every "***" counts.
+  std::string hidden;
+  if (secrets_ != nullptr && secrets_->appearsIn(body)) {
+    hidden = secrets_->hidden(body);
+    body = hidden;
+    sized.hiddenEverywhere = true;
+  }
   sized.bodySize = body.size();
   if (!baseline_file::appendHeader(buffer_, sized, reason)) fail(reason);
   // A body that does not fit goes straight to the file.

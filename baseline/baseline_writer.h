@@ -6,6 +6,7 @@
 
 #include "baseline/baseline_record.h"
 #include "platform/os/atomic_file.h"
+#include "secrets/secret_mask.h"
 
 // Writes a baseline file (see baseline_record.h) as a run goes, in pieces of
 // 64 KiB, into a temporary file beside it that `commit` puts in place: a
@@ -13,9 +14,10 @@
 class BaselineWriter {
  public:
   // False with `reason` when the file cannot be created. A recording of a
-  // run given -b or -e says which range it holds.
-  bool open(const std::string& path, std::string& reason,
-            const SeqRange& range = SeqRange());
+  // run given -b or -e says which range it holds. No body is written that
+  // holds one of `secrets`, which outlive the writer.
+  bool open(const std::string& path, const SecretMask& secrets,
+            std::string& reason, const SeqRange& range = SeqRange());
   bool isOpen() const { return file_.isOpen(); }
   const std::string& path() const { return path_; }
 
@@ -35,6 +37,7 @@ class BaselineWriter {
   [[noreturn]] void fail(const std::string& reason);
 
   platform::AtomicFile file_;
+  const SecretMask* secrets_ = nullptr;
   std::string path_;
   std::string buffer_;
   unsigned long long records_ = 0;

@@ -22,6 +22,33 @@ bool build(std::string_view body, platform::XmlNameTable& names,
   return false;
 }
 
+// The run's secrets in the values as resolved, each where it stood
+// written as the hidden password's mark.
+void hideInValues(platform::XmlNormalForm& form, const SecretMask& secrets) {
+  std::string hidden;
+  std::vector<std::size_t> at;
+  const auto mark = [&](std::string_view value, auto set) {
+    if (!secrets.appearsIn(value)) return;
+    at.clear();
+    hidden = secrets.hidden(value, &at);
+    for (const std::size_t place : at) {
+      if (place + 3 <= hidden.size()) {
+        hidden.replace(place, 3, kHiddenPassword);
+      }
+    }
+    set(hidden);
+  };
+  for (platform::XmlNormalForm::Node& node : form.nodes) {
+    if (node.kind != platform::XmlNormalForm::Kind::kText) continue;
+    mark(form.value(node),
+         [&](const std::string& value) { form.setValue(node, value); });
+  }
+  for (platform::XmlNormalForm::Attribute& attribute : form.attributes) {
+    mark(form.value(attribute),
+         [&](const std::string& value) { form.setValue(attribute, value); });
+  }
+}
+
 // The evaluators on one side, then its hashes.
 void evaluate(const ComparisonRules& rules, platform::XmlNameTable& names,
               ComparedForm& side, RuleUse* use) {
@@ -84,7 +111,7 @@ BodyDifference compareBytes(std::string_view answer,
 
 BodyDifference compareBodies(std::string_view answer, std::string_view baseline,
                              const ComparisonRules& rules, RuleUse* use,
-                             std::string* release) {
+                             std::string* release, const SecretMask* secrets) {
   BodyDifference result;
   if (answer == baseline) return result;
   if (answer.empty() || baseline.empty()) {
@@ -109,6 +136,10 @@ BodyDifference compareBodies(std::string_view answer, std::string_view baseline,
     // The forms hold all that is compared now: the baseline's text goes
     // before the rules' views are made, one side at a time.
     if (release != nullptr) std::string().swap(*release);
+    if (secrets != nullptr && !secrets->empty()) {
+      hideInValues(theirs.form, *secrets);
+      hideInValues(mine.form, *secrets);
+    }
     evaluate(rules, names, theirs, nullptr);
     evaluate(rules, names, mine, use);
     TreeComparison compared;

@@ -7,6 +7,7 @@
 
 #include "baseline/comparison_rules.h"
 #include "baseline/difference.h"
+#include "secrets/secret_mask.h"
 
 // How an answer's body differs from the baseline's: as XML when both are
 // well-formed, otherwise byte for byte.
@@ -39,7 +40,11 @@ BodyDifference compareBytes(std::string_view answer, std::string_view baseline);
 // Compares two bodies. `release`, when given, holds the baseline's text and
 // is emptied once the comparison no longer needs it, to leave room for the
 // rules. Throws a TOVException when memory runs out.
+// `secrets`, when given, are hidden in the values of both
+// answers as the XML resolves them (a password written with character
+// references, or split by CDATA, shows only then).
 BodyDifference compareBodies(std::string_view answer, std::string_view baseline,
                              const ComparisonRules& rules,
                              RuleUse* use = nullptr,
-                             std::string* release = nullptr);
+                             std::string* release = nullptr,
+                             const SecretMask* secrets = nullptr);

@@ -6,6 +6,7 @@
 #include "platform/core/tov_exception.h"
 #include "platform/core/utf16_text.h"
 #include "platform/os/file_reader.h"
+#include "platform/xml/xml_text_check.h"
 
 namespace {
 
@@ -213,6 +214,11 @@ bool addRule(const RuleLine& line, ComparisonRules& rules,
     reason = std::string(line.keyword) + " without an XPath";
     return false;
   }
+  if (kind == Kind::kUnordered &&
+      xpath.find(" by ") != std::string_view::npos) {
+    reason = "unordered takes one attribute after \"by\"";
+    return false;
+  }
   return rules.add(kind, std::string(xpath), by, line.number,
                    std::string(line.whole), reason);
 }
@@ -235,6 +241,11 @@ bool parseComparisonRules(std::string_view text, const std::string& source,
   std::string converted;
   // Windows' editors begin UTF-8 with a byte-order mark, and Notepad saves
   // "Unicode" as UTF-16 with one.
+  if (text.substr(0, 4) == std::string_view("\xFF\xFE\0\0", 4) ||
+      text.substr(0, 4) == std::string_view("\0\0\xFE\xFF", 4)) {
+    problem = source + ": the rules are UTF-32: save them as UTF-8";
+    return false;
+  }
   if (text.substr(0, 3) == "\xEF\xBB\xBF") {
     text.remove_prefix(3);
   } else if (text.substr(0, 2) == "\xFF\xFE" ||
@@ -244,6 +255,17 @@ bool parseComparisonRules(std::string_view text, const std::string& source,
       return false;
     }
     text = converted;
+  }
+  if (!platform::xmlValueFault(std::string(text)).empty()) {
+    problem = source +
+              ": the rules are not UTF-8 text (or hold control characters): "
+              "save them as UTF-8";
+    if (text.find('\0') != std::string_view::npos) {
+      problem = source +
+                ": the rules hold NUL bytes, as UTF-16 without a byte-order "
+                "mark does: save them as UTF-8";
+    }
+    return false;
   }
   if (text.find('\0') != std::string_view::npos) {
     problem = source +

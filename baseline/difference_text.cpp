@@ -89,8 +89,16 @@ std::string describeAt(const Difference& d, const std::string& place,
              baseline + ")";
       break;
     case Kind::kBytes:
-      text = "the body differs at " + place + ": " + excerpt(d, answer) +
-             " where the baseline has " + excerpt(d, baseline);
+      if (holdsPassword(answer) && !holdsPassword(baseline)) {
+        text = "the body holds the run's password at " + place +
+               " where the baseline has " + excerpt(d, baseline);
+      } else if (holdsPassword(baseline) && !holdsPassword(answer)) {
+        text = "the body differs at " + place + ": " + excerpt(d, answer) +
+               " where the baseline holds a hidden password";
+      } else {
+        text = "the body differs at " + place + ": " + excerpt(d, answer) +
+               " where the baseline has " + excerpt(d, baseline);
+      }
       break;
     case Kind::kEndsEarly:
       text = "the body ends at " + place +
@@ -148,9 +156,17 @@ std::string placeWithoutPositions(std::string_view place) {
   std::string plain;
   int depth = 0;
   char quote = 0;
+  bool escaped = false;
   for (const char c : place) {
     if (quote != 0) {
-      if (c == quote) quote = 0;
+      // Values show a quote or a backslash of their own escaped.
+      if (escaped) {
+        escaped = false;
+      } else if (c == '\\') {
+        escaped = true;
+      } else if (c == quote) {
+        quote = 0;
+      }
     } else if (depth > 0 && c == '"') {
       quote = c;
     } else if (c == '[') {

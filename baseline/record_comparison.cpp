@@ -43,7 +43,7 @@ std::string namesOf(const PassedRecords& passed) {
 Verdict compareRecords(const baseline_file::RecordHeader& answer,
                        std::string_view body, BaselineRecord& baseline,
                        bool marked, const ComparisonRules& rules,
-                       const HideSecrets* hide, RuleUse* use) {
+                       const SecretMask* secrets, RuleUse* use) {
   const baseline_file::RecordHeader& header = baseline.header;
   Verdict verdict;
   std::vector<Difference>& found = verdict.differences;
@@ -72,9 +72,9 @@ Verdict compareRecords(const baseline_file::RecordHeader& answer,
   }
   // A baseline recorded without the run's password, or with another, holds
   // it where the answers hide it.
-  if (hide != nullptr && *hide) {
+  if (secrets != nullptr && secrets->appearsIn(theirs)) {
     std::vector<std::size_t> at;
-    theirs = (*hide)(theirs, at);
+    theirs = secrets->hidden(theirs, &at);
     if (marked) markHidden(theirs, at);
   }
   // A head cut inside a secret would show a part of it: its end goes.
@@ -96,7 +96,8 @@ Verdict compareRecords(const baseline_file::RecordHeader& answer,
     // Only the head of a body longer than any compared is held.
     difference = baseline.partial
                      ? compareBytes(body, theirs)
-                     : compareBodies(body, theirs, rules, use, &theirs);
+                     : compareBodies(body, theirs, rules, use, &theirs,
+                                     marked ? secrets : nullptr);
   }
   verdict.count = found.size() + difference.count;
   for (Difference& each : difference.differences) {
@@ -147,6 +148,7 @@ Verdict removalVerdict(const PassedRecords& passed) {
   verdict.details = verdict.message + '\n';
   verdict.differences.push_back(difference);
   verdict.count = 1;
+  verdict.removed = passed.count;
   return verdict;
 }
 

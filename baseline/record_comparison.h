@@ -22,6 +22,7 @@ struct Verdict {
   std::string details;
   unsigned long count = 0;
   std::vector<Difference> differences;
+  unsigned long long removed = 0;  // records, when the log lost them
   // The two answers' normal forms around their first difference, numbered
   // from `firstLine`; empty when they were not compared as XML.
   std::vector<std::string> answerLines;
@@ -29,21 +30,16 @@ struct Verdict {
   std::size_t firstLine = 0;
 };
 
-// What hides the run's secrets in a text: the text with each written
-// "***", and where.
-using HideSecrets =
-    std::function<std::string(std::string_view, std::vector<std::size_t>&)>;
-
 // An answer (as a record's header tells it and its body, "***" at the
 // header's hiddenAt standing for the run's password) compared with its
 // baseline record: status, media type, body. `marked`: whether the
 // baseline knows where it hid a password (not so in the first version).
-// `hide`, when given, hides the run's secrets in the baseline's body too.
+// `secrets`, when given, are hidden in the baseline's body too.
 // Empty when they are the same.
 Verdict compareRecords(const baseline_file::RecordHeader& answer,
                        std::string_view body, BaselineRecord& baseline,
                        bool marked, const ComparisonRules& rules,
-                       const HideSecrets* hide, RuleUse* use);
+                       const SecretMask* secrets, RuleUse* use);
 
 // A request paired with no record, or with the record of another request.
 Verdict unpairedVerdict(const AnswerKey& key, const Pairing& pairing);

@@ -19,24 +19,43 @@ Pairing RecordPairing::pair(const AnswerKey& key,
   const auto passed = [&](const baseline_file::RecordHeader& header) {
     pass(header, pairing);
   };
-  const auto sameKind = [&](std::size_t at) {
-    const baseline_file::RecordHeader* header = reader_.ahead(at);
-    return header != nullptr && header->key.isTransaction == key.isTransaction;
+  const auto sameKey = [&](const baseline_file::RecordHeader& header) {
+    if (header.key.isTransaction != key.isTransaction) return false;
+    return key.isTransaction
+               ? header.key.seq == key.seq
+               : header.key.type == key.type && header.key.action == key.action;
   };
-  // The next one, as nearly always.
+  // A record the run's range leaves out is never this request's.
+  const auto reachable = [&](const baseline_file::RecordHeader& header) {
+    return !header.key.isTransaction || range_.holds(header.key.seq);
+  };
+  const auto samePrint = [&](const baseline_file::RecordHeader& header) {
+    return header.fingerprint == fingerprint && reachable(header) &&
+           header.key.isTransaction == key.isTransaction;
+  };
+  // The next one, as nearly always; then the same request further on (one
+  // of the same number first, as a log may repeat a transaction); then the
+  // record of its number, which tells that the request changed.
   const baseline_file::RecordHeader* next = reader_.ahead(0);
   std::size_t at =
-      next != nullptr && next->fingerprint == fingerprint && sameKind(0)
+      next != nullptr && samePrint(*next) && sameKey(*next)
           ? 0
-          : reader_.findFingerprint(fingerprint);
-  if (at != BaselineReader::kNone && sameKind(at)) {
+          : reader_.find([&](const baseline_file::RecordHeader& h) {
+              return samePrint(h) && sameKey(h);
+            });
+  if (at == BaselineReader::kNone && !keysOnly_) at = reader_.find(samePrint);
+  if (at != BaselineReader::kNone) {
     pairing.outcome = Pairing::Outcome::kPaired;
     reader_.take(at, record, most, passed);
     return pairing;
   }
-  at = reader_.findKey(key);
+  at = reader_.find([&](const baseline_file::RecordHeader& header) {
+    return sameKey(header) && reachable(header);
+  });
   if (at != BaselineReader::kNone) {
-    pairing.outcome = Pairing::Outcome::kChanged;
+    // Fingerprints of another kind tell nothing: paired by its key alone.
+    pairing.outcome =
+        keysOnly_ ? Pairing::Outcome::kPaired : Pairing::Outcome::kChanged;
     reader_.take(at, record, most, passed);
     return pairing;
   }

@@ -36,9 +36,11 @@ struct Pairing {
 
 // Pairs a run's requests with a baseline's records as a stream, by aligning
 // their fingerprints and keys: a request pairs with the first record ahead
-// of its fingerprint; failing that, with the first of its key (a changed
-// request); failing that, with none (an added one). What a pairing passes
-// over was removed from the log, or lies outside the run's range.
+// of its fingerprint (of its key too, where there are several); failing
+// that, with the first of its key (a changed request); failing that, with
+// none (an added one). Records outside the run's range pair with nothing.
+// What a pairing passes over was removed from the log, or lies outside the
+// run's range.
 class RecordPairing {
  public:
   RecordPairing(BaselineReader& reader, const SeqRange& range)
@@ -58,6 +60,9 @@ class RecordPairing {
   // The run sends nothing more of its log (a rejection stopped the
   // replay): what is passed from now on was not reached, not removed.
   void logEndsEarly() { countRemovals_ = false; }
+  // The records hold fingerprints of another kind (a baseline of the first
+  // version): requests pair by their keys alone, and none is told changed.
+  void pairByKeysOnly() { keysOnly_ = true; }
 
  private:
   void pass(const baseline_file::RecordHeader& header, Pairing& pairing) const;
@@ -65,5 +70,6 @@ class RecordPairing {
   BaselineReader& reader_;
   SeqRange range_;
   bool countRemovals_ = true;
+  bool keysOnly_ = false;
   std::function<void(const baseline_file::RecordHeader&, bool)> watch_;
 };

@@ -12,8 +12,16 @@ bool RecordingComparison::open(const std::string& baseline,
                                const std::string& rules, std::string& problem) {
   baseline_ = std::make_unique<BaselineReader>();
   recording_ = std::make_unique<BaselineReader>();
-  if (!baseline_->open(baseline, problem) ||
-      !recording_->open(recording, problem)) {
+  if (!baseline_->open(baseline, problem)) return false;
+  if (!recording_->open(recording, problem)) {
+    // The file is the recording: its messages say so.
+    for (const std::string& word :
+         {std::string("The baseline \""),
+          std::string("Cannot read the baseline \"")}) {
+      if (problem.compare(0, word.size(), word) == 0) {
+        problem.replace(word.find("baseline"), 8, "recording");
+      }
+    }
     return false;
   }
   for (const BaselineReader* file : {baseline_.get(), recording_.get()}) {
@@ -107,7 +115,8 @@ bool writeMerged(const std::string& baseline, const std::string& recording,
     if (!theirs.open(baseline, reason) || !mine.open(recording, reason)) {
       return false;
     }
-    if (!writer.open(baseline, reason, range)) return false;
+    const SecretMask none;  // the files' secrets are hidden already
+    if (!writer.open(baseline, none, reason, range)) return false;
     BaselineRecord old;
     BaselineRecord recorded;
     unsigned long long lastOrdinal = 0;

@@ -96,14 +96,14 @@ void applyRules(const ComparisonRules& rules, platform::XmlNameTable& names,
         if (kind == Kind::kIgnore) {
           // The document and its root stay: ignoring them would leave
           // nothing to compare.
-          hits.erase(std::remove_if(hits.begin(), hits.end(),
-                                    [](const XmlNodeRef& ref) {
-                                      return !ref.isAttribute() &&
-                                             ref.node <= 1;
-                                    }),
-                     hits.end());
+          const auto root = std::remove_if(
+              hits.begin(), hits.end(), [](const XmlNodeRef& ref) {
+                return !ref.isAttribute() && ref.node <= 1;
+              });
+          if (root != hits.end()) matched[r] = 2;
+          hits.erase(root, hits.end());
         }
-        if (!hits.empty()) matched[r] = 1;
+        if (!hits.empty()) matched[r] |= 1;
         for (const XmlNodeRef& ref : hits) {
           switch (kind) {
             case Kind::kIgnore:

@@ -9,6 +9,7 @@
 #include <tuple>
 #include <unordered_map>
 
+#include "baseline/difference_text.h"
 #include "baseline/sibling_alignment.h"
 #include "platform/xml/xml_text_check.h"
 
@@ -107,7 +108,7 @@ class ChildNames {
     if (atRoot) return label;
     if (unique_[i] != 0) {
       return label + "[@" + names.shown(identity_[i]->name) + "=" +
-             platform::shownText(identity(i), kIdentityWidth, true) + "]";
+             shownValue(identity(i), kIdentityWidth) + "]";
     }
     return label + "[" + std::to_string(positions_[i]) + "]";
   }
@@ -192,6 +193,10 @@ class Comparer {
   void report(Difference::Kind kind, std::size_t segment,
               const std::string& tail = std::string(),
               std::string_view answer = {}, std::string_view baseline = {}) {
+    if (out_.differences.size() >= cap_) {
+      ++out_.count;
+      return;
+    }
     Difference difference;
     difference.kind = kind;
     difference.answer = Difference::head(answer);
@@ -314,16 +319,22 @@ class Comparer {
              childKeys(b_, theirs));
     }
     // Pushed last first, so that the first is compared first.
+    // Once the list is full, differences are only counted: their places
+    // are never written, nor kept.
+    const bool naming = out_.differences.size() < cap_;
     for (auto it = actions.rbegin(); it != actions.rend(); ++it) {
       if (it->step == Step::kEqual) continue;
       const bool inAnswer = it->answer != kNoSibling;
-      segments_.push_back(
-          {segment, inAnswer ? myNames.label(it->answer, names_, a == 0)
-                             : theirNames.label(it->baseline, names_, a == 0)});
+      if (naming) {
+        segments_.push_back(
+            {segment, inAnswer
+                          ? myNames.label(it->answer, names_, a == 0)
+                          : theirNames.label(it->baseline, names_, a == 0)});
+      }
       work_.push_back(
           {it->step, inAnswer ? mine[it->answer] : 0,
            it->baseline != kNoSibling ? theirs[it->baseline] : 0,
-           segments_.size() - 1,
+           naming ? segments_.size() - 1 : 0,
            it->baseline != kNoSibling ? theirNames.position(it->baseline) : 0,
            inAnswer ? myNames.position(it->answer) : 0});
     }

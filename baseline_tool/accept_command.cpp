@@ -37,7 +37,8 @@ int replaceFirstVersion(const std::string& baseline,
   }
   BaselineWriter writer;
   std::string reason;
-  if (!writer.open(baseline, reason)) {
+  const SecretMask none;  // a recording's secrets are hidden already
+  if (!writer.open(baseline, none, reason)) {
     return refuse("Failed to write \"" + baseline + "\": " + reason);
   }
   BaselineRecord record;
@@ -60,7 +61,8 @@ int replaceFirstVersion(const std::string& baseline,
 
 int mergeAccepted(const std::string& baseline, const std::string& recording,
                   const std::vector<RecordingStep::Kind>& steps,
-                  const std::vector<char>& accepted, const SeqRange& range) {
+                  const std::vector<char>& accepted, const SeqRange& range,
+                  const std::vector<std::string>& lines) {
   std::size_t changes = 0;
   for (std::size_t i = 0; i < steps.size(); ++i) {
     changes += isChange(steps[i]) && accepted[i] != 0;
@@ -75,6 +77,7 @@ int mergeAccepted(const std::string& baseline, const std::string& recording,
     return refuse("Failed to write \"" + baseline + "\": " + reason +
                   "; it is as it was");
   }
+  for (const std::string& line : lines) std::cout << line << '\n';
   std::cout << "Wrote \"" << baseline << "\": " << changes
             << (changes == 1 ? " change" : " changes") << " accepted"
             << std::endl;
@@ -107,7 +110,10 @@ int acceptCommand(const Words& words) {
     }
     bool all = keys.empty();
     comparison.walk([&](const RecordingStep& step, const Verdict*) {
-      const std::string name = baseline_file::testcaseName(step.key);
+      std::string name = baseline_file::testcaseName(step.key);
+      // A key may name a request with its place too, where numbers repeat.
+      const std::string placed = baseline_file::requestName(step.key);
+      if (keys.count(placed) > 0) name = placed;
       const bool wanted = keys.empty() || keys.count(name) > 0;
       // An unnamed record that is the same keeps the baseline's.
       const bool take = isChange(step.kind)        ? wanted
@@ -128,13 +134,17 @@ int acceptCommand(const Words& words) {
                 ? SeqRange()
                 : theirs;
   }
+  std::string unnamed;
+  std::size_t missing = 0;
   for (const std::string& key : keys) {
-    if (named.count(key) == 0) {
-      return refuse("\"" + key + "\" names no record that differs between \"" +
-                    baseline + "\" and \"" + recording +
-                    "\": nothing is written");
-    }
+    if (named.count(key) != 0) continue;
+    unnamed += (unnamed.empty() ? "\"" : ", \"") + key + "\"";
+    ++missing;
   }
-  for (const std::string& line : lines) std::cout << line << '\n';
-  return mergeAccepted(baseline, recording, steps, accepted, range);
+  if (missing > 0) {
+    return refuse(unnamed + (missing == 1 ? " names" : " name") +
+                  " no record that differs between \"" + baseline +
+                  "\" and \"" + recording + "\": nothing is written");
+  }
+  return mergeAccepted(baseline, recording, steps, accepted, range, lines);
 }

@@ -18,11 +18,12 @@ int acceptCommand(const Words& words);
 int reviewCommand(const Words& words);
 int showCommand(const Words& words);
 
-// Writes the baseline that the accepted steps make, and says so; the
-// status.
+// Writes the baseline that the accepted steps make and, once it is in
+// place, says so after `lines`; the status.
 int mergeAccepted(const std::string& baseline, const std::string& recording,
                   const std::vector<RecordingStep::Kind>& steps,
-                  const std::vector<char>& accepted, const SeqRange& range);
+                  const std::vector<char>& accepted, const SeqRange& range,
+                  const std::vector<std::string>& lines = {});
 
 // The usage text on standard error, and status 2.
 int usage();

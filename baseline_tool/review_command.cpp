@@ -6,17 +6,23 @@
 #include "baseline/recording_comparison.h"
 #include "baseline_tool/baseline_commands.h"
 #include "platform/os/console.h"
+#include "platform/os/interruption.h"
 
 namespace {
 
 using Kind = RecordingStep::Kind;
 
-// a, s or q; another key asks again.
+// a, s or q (Ctrl-D, or the end of the input, stops too); another key asks
+// again. Ctrl-C ends the review: nothing is written.
 char answer() {
   for (;;) {
     std::cout << "a accepts it, s skips it, q stops: " << std::flush;
     const int key = _getch();
-    if (key < 0) return 'q';
+    if (platform::interruptionRequested()) {
+      std::cout << "\nInterrupted: nothing is written" << std::endl;
+      platform::endAsInterrupted();
+    }
+    if (key < 0 || key == 4) return 'q';
     const char c = static_cast<char>(key);
     std::cout << (c >= ' ' && c < 0x7F ? c : '?') << '\n';
     if (c == 'a' || c == 's' || c == 'q') return c;
@@ -34,6 +40,8 @@ int reviewCommand(const Words& words) {
   }
   const std::string& baseline = words[0];
   const std::string& recording = words[1];
+  // Ctrl-C at a question ends the wait for the key, the terminal as it was.
+  platform::watchForInterruption();
   std::vector<Kind> steps;
   std::vector<char> accepted;
   SeqRange range;

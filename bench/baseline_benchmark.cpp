@@ -51,11 +51,12 @@ AnswerKey keyOf(long i) {
 double startSeconds = 0;  // the last judge's configure: the baseline's check
 
 // Seconds for `count` requests through a judge set up by the variables.
-double run(long count, bool otherForm, long& differing) {
+double run(const BaselineFiles& files, long count, bool otherForm,
+           long& differing) {
   AnswerJudge judge;
   std::string problem;
   const auto configured = Clock::now();
-  const bool usable = judge.configure(true, SeqRange(), problem);
+  const bool usable = judge.configure(true, SeqRange(), files, problem);
   startSeconds =
       std::chrono::duration<double>(Clock::now() - configured).count();
   if (!usable) {
@@ -128,16 +129,11 @@ int main(int argc, char** argv) {
   try {
     long differing = 0;
     const double request = requestCost(count);
-    ::setenv("MDPROVIDER_DELIVER", "1", 1);
-    ::setenv("MDPROVIDER_RECORD", first.c_str(), 1);
-    const double recording = run(count, false, differing);
-    ::unsetenv("MDPROVIDER_RECORD");
-    ::setenv("MDPROVIDER_BASELINE", first.c_str(), 1);
-    const double identical = run(count, false, differing);
-    const double normal = run(count, true, differing);
+    const double recording = run({first, "", ""}, count, false, differing);
+    const double identical = run({"", first, ""}, count, false, differing);
+    const double normal = run({"", first, ""}, count, true, differing);
     const double check = startSeconds;
-    ::setenv("MDPROVIDER_RECORD", second.c_str(), 1);
-    const double both = run(count, true, differing);
+    const double both = run({second, first, ""}, count, true, differing);
     const auto perRequest = [count](double seconds) {
       return seconds / static_cast<double>(count) * 1e6;
     };

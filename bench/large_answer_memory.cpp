@@ -3,7 +3,8 @@
 // value near its end, compared as a run would. Prints the peak against the
 // target, 64 MiB plus 4 times the answer and its record together.
 //
-//   large_answer_memory FOLDER MIB [RULE]
+//   large_answer_memory FOLDER MIB [RULE [every]]
+// `every`: every object of the answer differs, not only the last few.
 
 #include <sys/resource.h>
 
@@ -17,12 +18,15 @@
 
 namespace {
 
-std::string answerOf(std::size_t size, const char* time, const char* last) {
+// `last` is the version of the objects near the end, or of every object
+// when `every`.
+std::string answerOf(std::size_t size, const char* time, const char* last,
+                     bool every = false) {
   std::string body = "<answer time=\"" + std::string(time) + "\">\n";
   for (long i = 0; body.size() < size; ++i) {
     const std::string n = std::to_string(i);
     body += "  <object id=\"o" + n + "\" type=\"Dimension\" version=\"" +
-            (body.size() + 400 >= size ? last : "1") +
+            (every || body.size() + 400 >= size ? last : "1") +
             "\"><property name=\"caption\">Caption " + n +
             "</property></object>\n";
   }
@@ -54,12 +58,12 @@ int main(int argc, char** argv) {
   const std::string request =
       "<mdprovider type=\"ma\" action=\"query\" model=\"M\"/>";
   try {
-    ::setenv("MDPROVIDER_RECORD", path.c_str(), 1);
     {
-      const std::string recorded = answerOf(size, "10:00", "2.1");
+      const std::string recorded = answerOf(
+          size, "10:00", "2.1", argc > 4 && std::string(argv[4]) == "every");
       AnswerJudge judge;
       std::string problem;
-      if (!judge.configure(true, SeqRange(), problem)) {
+      if (!judge.configure(true, SeqRange(), {path, "", ""}, problem)) {
         std::fprintf(stderr, "%s\n", problem.c_str());
         return 1;
       }
@@ -72,14 +76,12 @@ int main(int argc, char** argv) {
       judge.judge(answered);
       if (!judge.commit(problem)) return 1;
     }
-    ::unsetenv("MDPROVIDER_RECORD");
-    ::setenv("MDPROVIDER_BASELINE", path.c_str(), 1);
-    ::setenv("MDPROVIDER_BASELINE_RULES", rules.c_str(), 1);
-    const std::string body = answerOf(size, "11:00", "2.2");
+    const bool every = argc > 4 && std::string(argv[4]) == "every";
+    const std::string body = answerOf(size, "11:00", "2.2", every);
     const long before = peakMiB();
     AnswerJudge judge;
     std::string problem;
-    if (!judge.configure(true, SeqRange(), problem)) {
+    if (!judge.configure(true, SeqRange(), {"", path, rules}, problem)) {
       std::fprintf(stderr, "%s\n", problem.c_str());
       return 1;
     }

@@ -41,7 +41,8 @@ int main() {
   run.project = "P";
   run.delivering = true;
   run.address = "http://127.0.0.1:8080/mdprovider";
-  page.begin(run);
+  const SecretMask secrets;
+  page.begin(run, secrets);
   page.compareWithBaseline();
 
   std::printf("the page fed and written in-process\n");

@@ -4,7 +4,6 @@
 #include <string>
 
 #include "connection/run_files.h"
-#include "platform/os/environment.h"
 #include "platform/os/host_name.h"
 
 MDProviderClient::MDProviderClient()
@@ -22,37 +21,36 @@ bool MDProviderClient::initialize() {
   std::string problem;
   // Before anything is opened: a report named like the script would
   // replace it.
-  if (!runFilesAreDistinct(scriptPath.str(), problem)) {
+  settings = readRunSettings();
+  if (!runFilesAreDistinct(scriptPath.str(), settings.files(), problem)) {
     std::cerr << problem << std::endl;
     return false;
   }
-  const std::string tracePath = platform::environmentValue("MDPROVIDER_TRACE");
+  const std::string& tracePath = settings.trace;
   if (!tracePath.empty() && !requestTrace.isOpen()) {
     std::string reason;
-    if (!requestTrace.open(tracePath, reason)) {
+    if (!requestTrace.open(tracePath, secrets, reason)) {
       std::cerr << "Cannot open the request trace \"" << tracePath
                 << "\": " << reason << std::endl;
       return false;
     }
   }
   secrets.add(password.str());
-  judge.hideSecretsWith(
-      [this](std::string_view text, std::vector<std::size_t>& at) {
-        return secrets.appearsIn(text) ? secrets.hidden(text, &at)
-                                       : std::string(text);
-      });
+  judge.hideSecrets(secrets);
   if (!delivery.configure({userName.str(), password.str(), authNamespace.str()},
-                          secrets, problem) ||
-      !judge.configure(delivery.isOn(), SeqRange{firstSeq, lastSeq}, problem)) {
+                          settings.delivery, secrets, problem) ||
+      !judge.configure(delivery.isOn(), SeqRange{firstSeq, lastSeq},
+                       settings.baseline, problem)) {
     std::cerr << problem << std::endl;
     return false;
   }
+  if (!judge.notice().empty()) std::cerr << judge.notice() << std::endl;
   startRun();
   return openReport() && openPage();
 }
 
 bool MDProviderClient::openReport() {
-  const std::string path = platform::environmentValue("MDPROVIDER_REPORT");
+  const std::string& path = settings.report;
   if (path.empty()) return true;
   ReportHeader header;
   header.suiteName = testType.str().empty()

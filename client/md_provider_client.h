@@ -5,14 +5,15 @@
 #include <string>
 
 #include "baseline/answer_judge.h"
+#include "client/run_settings.h"
 #include "connection/junit_report.h"
 #include "connection/provider_delivery.h"
 #include "connection/run_record.h"
-#include "connection/secret_mask.h"
 #include "platform/core/i18n_string.h"
-#include "platform/os/output_file.h"
 #include "report/page_file.h"
 #include "report/run_page.h"
+#include "secrets/secret_file.h"
+#include "secrets/secret_mask.h"
 
 class TOVIDOM_Document;
 class TOVIDOM_Node;
@@ -95,7 +96,7 @@ class MDProviderClient {
   // A difference from the baseline: on standard error (the first
   // kDifferencesShown) and in the report, as the open request's failure or
   // as a testcase of its own.
-  void tellDifference(const Verdict& verdict, bool ofNoRequest);
+  void tellDifference(const Verdict& verdict);
   // What the end of a comparing run says after its summary.
   void tellComparisonEnd();
 
@@ -118,8 +119,10 @@ class MDProviderClient {
   std::int32_t firstSeq;
   std::int32_t lastSeq;
   bool createProject;
+  // Every variable of the run, read once when it starts.
+  RunSettings settings;
   // Where every serialized request is copied when a trace is asked for.
-  platform::OutputFile requestTrace;
+  SecretFile requestTrace;
   // What no output may show: the password, and one in the address.
   SecretMask secrets;
   // The provider the requests go to, when delivery is switched on.

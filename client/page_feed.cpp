@@ -6,11 +6,10 @@
 
 #include "baseline/difference_text.h"
 #include "client/md_provider_client.h"
-#include "platform/os/environment.h"
 #include "platform/os/host_name.h"
 
 bool MDProviderClient::openPage() {
-  const std::string path = platform::environmentValue("MDPROVIDER_HTML");
+  const std::string& path = settings.page;
   if (path.empty()) return true;
   std::string reason;
   if (!pageFile.open(path, reason)) {
@@ -18,9 +17,6 @@ bool MDProviderClient::openPage() {
               << std::endl;
     return false;
   }
-  page.hideSecretsWith([this](std::string& text) {
-    if (secrets.appearsIn(text)) text = secrets.hidden(text);
-  });
   PageRun run;
   run.test = testType.str();
   run.project = projectName.str();
@@ -30,7 +26,7 @@ bool MDProviderClient::openPage() {
   run.started = startedTimestamp;
   run.hostname = platform::hostName();
   run.reportKept = report.isOpen();
-  page.begin(std::move(run));
+  page.begin(std::move(run), secrets);
   if (judge.comparing()) page.compareWithBaseline();
   runRecord.showOn(page, secrets);
   return true;
@@ -55,6 +51,10 @@ void MDProviderClient::showDifference(const Verdict& verdict) {
   }
   difference.baseline = verdict.baselineLines;
   difference.answer = verdict.answerLines;
+  difference.firstLine = verdict.firstLine;
+  if (verdict.differences.front().kind == Difference::Kind::kRemovedFromLog) {
+    difference.removed = verdict.removed;
+  }
   page.addDifference(std::move(difference));
 }
 

@@ -85,32 +85,34 @@ bool MDProviderClient::processRequest(const I18NString& type,
   }
   lastAnswered = std::move(name);
   answeredAny = true;
-  if (judgement.removed) tellDifference(*judgement.removed, true);
-  // A difference is no rejection: the run goes on, and its first
-  // difference says more than the status.
-  if (judgement.request) {
-    tellDifference(*judgement.request, false);
-  } else if (!accepted) {
-    runRecord.fail(answer.status, answer.body, delivery.lastRejection());
+  if (judgement.removed) {
+    tellDifference(*judgement.removed);
+    runRecord.addFailure(judgement.removed->testcase,
+                         judgement.removed->message,
+                         judgement.removed->details);
+  }
+  if (judgement.request) tellDifference(*judgement.request);
+  // A difference is no rejection: the run goes on, and the first difference
+  // of an accepted answer says more than its status; a rejection keeps its
+  // status and its answer, the differences beside them.
+  if (!accepted) {
+    runRecord.fail(answer.status, answer.body, delivery.lastRejection(),
+                   judgement.request ? judgement.request->details : "");
+  } else if (judgement.request) {
+    runRecord.fail(judgement.request->message, judgement.request->details);
   } else {
     runRecord.pass();
   }
   return accepted;
 }
 
-void MDProviderClient::tellDifference(const Verdict& verdict,
-                                      bool ofNoRequest) {
+void MDProviderClient::tellDifference(const Verdict& verdict) {
   // Past the first few, the report and the digest at the end tell them.
   if (++differencesTold <= kDifferencesShown) {
     // It shows the answers' text as it is meant, references resolved.
     std::cerr << secrets.hidden(verdict.line) << std::endl;
   }
   showDifference(verdict);
-  if (ofNoRequest) {
-    runRecord.addFailure(verdict.testcase, verdict.message, verdict.details);
-  } else {
-    runRecord.fail(verdict.message, verdict.details);
-  }
 }
 
 bool MDProviderClient::processNodeRequest(const I18NString& type,

@@ -73,16 +73,21 @@ void MDProviderClient::noteInterruption() {
 
 void MDProviderClient::finishComparison() {
   const std::optional<Verdict> removed = judge.finish();
-  if (removed) tellDifference(*removed, true);
+  if (removed) {
+    tellDifference(*removed);
+    runRecord.addFailure(removed->testcase, removed->message, removed->details);
+  }
 }
 
 void MDProviderClient::tellComparisonEnd() {
   if (differencesTold > kDifferencesShown) {
     std::cerr << differencesTold - kDifferencesShown
               << " more differences from the baseline than the "
-              << kDifferencesShown
-              << " shown: the report holds each, the digest below each kind"
-              << std::endl;
+              << kDifferencesShown << " shown: "
+              << (report.isOpen() ? "the report holds each"
+                                  : "a report (MDPROVIDER_REPORT) would hold "
+                                    "each")
+              << ", the digest below each kind" << std::endl;
   }
   std::string digest;
   std::vector<DigestLine> shown;

@@ -7,7 +7,6 @@
 #include "connection/provider_address.h"
 #include "connection/provider_delivery.h"
 #include "platform/core/tov_exception.h"
-#include "platform/os/environment.h"
 #include "platform/os/file_reader.h"
 #include "platform/os/paths.h"
 
@@ -56,10 +55,10 @@ bool settingsFileAddress(std::string& address, std::string& file,
 }  // namespace
 
 bool readDeliverySettings(const Credentials& credentials,
+                          const DeliveryVariables& variables,
                           DeliverySettings& settings, std::string& problem) {
   // cmd keeps a blank typed before the end of a `set` line.
-  const std::string deliver =
-      withoutBlanksAround(platform::environmentValue("MDPROVIDER_DELIVER"));
+  const std::string deliver = withoutBlanksAround(variables.deliver);
   settings.on = !deliver.empty();
   if (!settings.on) return true;
   std::string file;
@@ -95,7 +94,7 @@ bool readDeliverySettings(const Credentials& credentials,
         "Delivering to " + settings.address.shown + " (" + source + ")";
   }
 
-  const std::string timeout = platform::environmentValue("MDPROVIDER_TIMEOUT");
+  const std::string& timeout = variables.timeout;
   settings.http.timeoutSeconds =
       timeout.empty() ? kDefaultTimeoutSeconds : wholeNumber(timeout);
   if (settings.http.timeoutSeconds <= 0) {
@@ -104,8 +103,7 @@ bool readDeliverySettings(const Credentials& credentials,
     return false;
   }
 
-  const std::string limit =
-      platform::environmentValue("MDPROVIDER_ANSWER_LIMIT");
+  const std::string& limit = variables.answerLimit;
   settings.answerLimitMiB =
       limit.empty() ? kDefaultAnswerLimitMiB : wholeNumber(limit);
   if (settings.answerLimitMiB <= 0) {
@@ -128,10 +126,10 @@ bool readDeliverySettings(const Credentials& credentials,
     settings.http.user = credentials.user;
     settings.http.password = credentials.password;
   }
-  settings.responsesPath = platform::environmentValue("MDPROVIDER_RESPONSES");
-  settings.echo = platform::environmentValue("MDPROVIDER_ECHO") == "1";
+  settings.responsesPath = variables.responses;
+  settings.echo = variables.echo == "1";
   // Certificates are always verified: this only chooses whom to trust.
-  settings.http.caFile = platform::environmentValue("MDPROVIDER_CA_FILE");
+  settings.http.caFile = variables.caFile;
   if (!settings.http.caFile.empty()) {
     if (!platform::isReadableFile(settings.http.caFile, reason)) {
       problem = "Cannot read the CA file MDPROVIDER_CA_FILE=\"" +

@@ -7,6 +7,16 @@
 
 struct Credentials;
 
+// The variables of delivery, as the run's settings read them.
+struct DeliveryVariables {
+  std::string deliver;      // MDPROVIDER_DELIVER
+  std::string timeout;      // MDPROVIDER_TIMEOUT
+  std::string answerLimit;  // MDPROVIDER_ANSWER_LIMIT
+  std::string responses;    // MDPROVIDER_RESPONSES
+  std::string echo;         // MDPROVIDER_ECHO
+  std::string caFile;       // MDPROVIDER_CA_FILE
+};
+
 struct DeliverySettings {
   bool on = false;
   platform::HttpSettings http;
@@ -20,7 +30,7 @@ struct DeliverySettings {
   std::string announcement;
 };
 
-// The delivery settings of the environment: MDPROVIDER_DELIVER (unset or
+// The delivery settings the variables give: MDPROVIDER_DELIVER (unset or
 // empty: off; "1": the address that the settings file gives, or the
 // default; or an http:// or https:// address; blanks around it are no part
 // of it), and while delivering MDPROVIDER_TIMEOUT,
@@ -28,4 +38,5 @@ struct DeliverySettings {
 // MDPROVIDER_ANSWER_LIMIT, with the run's credentials.
 // Returns false with one line in `problem` when a value cannot be used.
 bool readDeliverySettings(const Credentials& credentials,
+                          const DeliveryVariables& variables,
                           DeliverySettings& settings, std::string& problem);

@@ -8,6 +8,7 @@
 #include "platform/core/tov_exception.h"
 #include "platform/os/console.h"
 #include "platform/xml/xml_document.h"
+#include "secrets/secret_mask.h"
 
 void echoExchange(TOVIDOM_Node& request, const char* responseText) {
   TOVIDOM_Document response =
@@ -32,7 +33,7 @@ void echoExchange(TOVIDOM_Node& request, const char* responseText) {
 }
 
 void showExchange(TOVIDOM_Node& request, const std::string& answer,
-                  const std::function<std::string(const std::string&)>& hide) {
+                  const SecretMask& secrets) {
   std::ostringstream shown;
   shown << "\n---->Request:\n";
   TOVIDOM_Helper::write(request, shown, nullptr);
@@ -58,7 +59,7 @@ void showExchange(TOVIDOM_Node& request, const std::string& answer,
   }
   // The answer as XML shows its references resolved: a secret an answer
   // wrote as references is hidden here too.
-  std::cout << hide(shown.str()) << "\tPress any key to continue ..."
+  std::cout << secrets.hidden(shown.str()) << "\tPress any key to continue ..."
             << std::endl;
   _getch();
 }

@@ -1,8 +1,8 @@
 #pragma once
 
-#include <functional>
 #include <string>
 
+class SecretMask;
 class TOVIDOM_Node;
 
 // Shows a request and the response received for it on standard output,
@@ -12,7 +12,7 @@ void echoExchange(TOVIDOM_Node& request, const char* responseText);
 
 // The same for an answer as it came from the provider: shown as XML when
 // it is well-formed (NUL included, it is not), otherwise as the text it is,
-// and what `hide` does to a text done to all that is shown. Viewing never
-// throws for the answer's sake.
+// the run's secrets hidden in all that is shown. Viewing never throws for
+// the answer's sake.
 void showExchange(TOVIDOM_Node& request, const std::string& answer,
-                  const std::function<std::string(const std::string&)>& hide);
+                  const SecretMask& secrets);

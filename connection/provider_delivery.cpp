@@ -7,19 +7,22 @@
 #include "connection/delivery_settings.h"
 #include "connection/exchange_echo.h"
 #include "connection/rejection_reason.h"
-#include "connection/secret_mask.h"
 #include "platform/core/tov_exception.h"
 #include "platform/core/wipe.h"
 #include "platform/http/auth/auth_challenges.h"
 #include "platform/http/auth/basic_login.h"
+#include "secrets/secret_mask.h"
 
 Credentials::~Credentials() { platform::wipe(password); }
 
 bool ProviderDelivery::configure(const Credentials& credentials,
+                                 const DeliveryVariables& variables,
                                  SecretMask& secrets, std::string& problem) {
   secrets_ = &secrets;
   DeliverySettings settings;
-  if (!readDeliverySettings(credentials, settings, problem)) return false;
+  if (!readDeliverySettings(credentials, variables, settings, problem)) {
+    return false;
+  }
   if (!settings.on) return true;
   address_ = settings.address.shown;
   secrets.add(settings.address.password);
@@ -37,7 +40,7 @@ bool ProviderDelivery::configure(const Credentials& credentials,
   answerLimitMiB_ = settings.answerLimitMiB;
   if (!settings.responsesPath.empty()) {
     std::string reason;
-    if (!responses_.open(settings.responsesPath, reason)) {
+    if (!responses_.open(settings.responsesPath, secrets, reason)) {
       problem = "Cannot open the responses file \"" + settings.responsesPath +
                 "\": " + reason;
       return false;
@@ -155,8 +158,6 @@ void ProviderDelivery::keepAnswer(TOVIDOM_Node& request) {
     responses_.append("", 1);
   }
   if (echo_) {
-    showExchange(request, lastAnswer_.body, [this](const std::string& text) {
-      return secrets_->hidden(text);
-    });
+    showExchange(request, lastAnswer_.body, *secrets_);
   }
 }

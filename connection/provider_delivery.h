@@ -6,9 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "connection/delivery_settings.h"
 #include "platform/http/auth/kerberos_login.h"
 #include "platform/http/http_client.h"
-#include "platform/os/output_file.h"
+#include "secrets/secret_file.h"
 
 class SecretMask;
 class TOVIDOM_Node;
@@ -37,7 +38,8 @@ class ProviderDelivery {
   // the answers hold in what the run writes. Returns false with one line in
   // `problem` when a setting cannot be used or no ticket can be had. Opens
   // no connection to the provider.
-  bool configure(const Credentials& credentials, SecretMask& secrets,
+  bool configure(const Credentials& credentials,
+                 const DeliveryVariables& variables, SecretMask& secrets,
                  std::string& problem);
   bool isOn() const { return http_.has_value(); }
   // The connection and the credentials go: at the end of the run.
@@ -77,7 +79,7 @@ class ProviderDelivery {
   bool toldOffered_ = false;
   std::string address_;
   long answerLimitMiB_ = 0;
-  platform::OutputFile responses_;
+  SecretFile responses_;
   bool echo_ = false;
   long accepted_ = 0;
   long rejected_ = 0;

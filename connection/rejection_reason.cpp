@@ -2,9 +2,9 @@
 
 #include <memory>
 
-#include "connection/secret_mask.h"
 #include "platform/core/tov_exception.h"
 #include "platform/xml/xml_document.h"
+#include "secrets/secret_mask.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 #include <charconv>
 #include <cstdint>
 
-#include "connection/secret_mask.h"
 #include "platform/xml/xml_text_check.h"
+#include "secrets/secret_mask.h"
 
 namespace {
 

@@ -2,7 +2,6 @@
 
 #include <vector>
 
-#include "platform/os/environment.h"
 #include "platform/os/file_identity.h"
 
 namespace {
@@ -14,7 +13,9 @@ struct RunFile {
 
 }  // namespace
 
-bool runFilesAreDistinct(const std::string& scriptPath, std::string& problem) {
+bool runFilesAreDistinct(const std::string& scriptPath,
+                         const std::vector<NamedFile>& named,
+                         std::string& problem) {
   std::vector<RunFile> files;
   const auto add = [&files](std::string shown, const std::string& path) {
     if (!path.empty()) {
@@ -22,18 +23,8 @@ bool runFilesAreDistinct(const std::string& scriptPath, std::string& problem) {
     }
   };
   add("the script \"" + scriptPath + "\"", scriptPath);
-  std::vector<const char*> variables = {"MDPROVIDER_TRACE", "MDPROVIDER_REPORT",
-                                        "MDPROVIDER_HTML"};
-  // The others are read only while delivering.
-  if (!platform::environmentValue("MDPROVIDER_DELIVER").empty()) {
-    variables.insert(
-        variables.end(),
-        {"MDPROVIDER_RESPONSES", "MDPROVIDER_CA_FILE", "MDPROVIDER_BASELINE",
-         "MDPROVIDER_RECORD", "MDPROVIDER_BASELINE_RULES"});
-  }
-  for (const char* variable : variables) {
-    const std::string path = platform::environmentValue(variable);
-    add(std::string(variable) + "=\"" + path + "\"", path);
+  for (const NamedFile& file : named) {
+    add(file.variable + "=\"" + file.path + "\"", file.path);
   }
   for (std::size_t i = 0; i < files.size(); ++i) {
     for (std::size_t j = i + 1; j < files.size(); ++j) {

@@ -1,7 +1,7 @@
 #include "connection/run_record.h"
 
-#include "connection/secret_mask.h"
 #include "report/run_page.h"
+#include "secrets/secret_mask.h"
 
 void RunRecord::begin(const std::string& type, const std::string& action) {
   if (!keeping()) return;
@@ -16,6 +16,7 @@ void RunRecord::begin(const std::string& type, const std::string& action) {
   answered_ = false;
   accepted_ = false;
   differs_ = false;
+  answerHead_.clear();
   status_ = 0;
   openedAt_ = std::chrono::steady_clock::now();
 }
@@ -29,7 +30,7 @@ void RunRecord::close(TestCase::Outcome outcome, const char* message,
   if (!open_) return;
   open_ = false;
   const auto now = std::chrono::steady_clock::now();
-  if (page_ != nullptr) show(outcome, message, answer, now);
+  if (page_ != nullptr) show(outcome, message, now);
   if (report_ == nullptr) return;
   TestCase testcase;
   testcase.name = isTransaction_ ? nullptr : &name_;
@@ -42,7 +43,6 @@ void RunRecord::close(TestCase::Outcome outcome, const char* message,
 }
 
 void RunRecord::show(TestCase::Outcome outcome, const char* message,
-                     const std::string* answer,
                      std::chrono::steady_clock::time_point now) {
   PageRequest request;
   request.name = isTransaction_ ? nullptr : &name_;
@@ -63,7 +63,9 @@ void RunRecord::show(TestCase::Outcome outcome, const char* message,
       request.outcome = !differs_ || !accepted_
                             ? PageRequest::Outcome::kRejected
                             : PageRequest::Outcome::kAccepted;
-      if (!differs_ && answer != nullptr) request.reason = *answer;
+      // A rejection's reason is its answer's start, without the
+      // differences the report adds to it.
+      if (!accepted_) request.reason = answerHead_;
       break;
     case TestCase::Outcome::kError:
       request.outcome = PageRequest::Outcome::kFailed;
@@ -78,7 +80,8 @@ void RunRecord::show(TestCase::Outcome outcome, const char* message,
 
 void RunRecord::pass() { close(TestCase::Outcome::kPassed, "", nullptr); }
 
-void RunRecord::fail(long status, const std::string& answer, const char* why) {
+void RunRecord::fail(long status, const std::string& answer, const char* why,
+                     const std::string& differences) {
   if (!open_) return;
   // The secrets are hidden before the cut, so that none shows in part.
   std::string head = secrets_->hiddenHead(answer, kAnswerHead + 1);
@@ -91,6 +94,11 @@ void RunRecord::fail(long status, const std::string& answer, const char* why) {
   head.resize(cut);
   std::string message = "HTTP " + std::to_string(status);
   if (*why != '\0') message.append(" (").append(why).append(")");
+  answerHead_ = head;
+  if (!differences.empty()) {
+    differs_ = true;
+    head += "\n\nDiffers from the baseline:\n" + differences;
+  }
   close(TestCase::Outcome::kFailed, message.c_str(), &head);
 }
 

@@ -47,7 +47,9 @@ class RunRecord {
   void pass();
   // A rejection: its status, what the answer holds, and why, when more
   // than the status tells it.
-  void fail(long status, const std::string& answer, const char* why = "");
+  // `differences`: how the answer differs from the baseline too.
+  void fail(long status, const std::string& answer, const char* why = "",
+            const std::string& differences = "");
   // An answer that differs from the baseline: its first difference, and
   // every difference with a diff.
   void fail(const std::string& message, const std::string& text);
@@ -68,7 +70,6 @@ class RunRecord {
   void close(TestCase::Outcome outcome, const char* message,
              const std::string* answer);
   void show(TestCase::Outcome outcome, const char* message,
-            const std::string* answer,
             std::chrono::steady_clock::time_point now);
 
   JUnitReport* report_ = nullptr;
@@ -83,6 +84,7 @@ class RunRecord {
   bool answered_ = false;
   bool accepted_ = false;
   bool differs_ = false;
+  std::string answerHead_;  // a rejection's answer, its start
   bool nextIsTransaction_ = false;
   std::int32_t nextSeq_ = 0;
 };

@@ -1,7 +1,7 @@
 // Arbitrary bytes as an action log: parsed, counted and replayed, and sent
 // whole as a script request.
 
-#include <unistd.h>
+#include <stdlib.h>
 
 #include <cstddef>
 #include <cstdint>
@@ -11,6 +11,7 @@
 #include <string>
 
 #include "client/md_provider_client.h"
+#include "fuzz/fuzz_support.h"
 #include "platform/core/tov_exception.h"
 
 namespace {
@@ -22,21 +23,16 @@ std::string scriptPath;
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   if (std::freopen("/dev/null", "w", stdout) == nullptr) return 1;
   ::unsetenv("MDPROVIDER_TRACE");
-  char pattern[] = "/tmp/kes-fuzz-replay-XXXXXX";
-  const int fd = ::mkstemp(pattern);
-  if (fd < 0) return 1;
-  ::close(fd);
-  scriptPath = pattern;
-  return 0;
+  scriptPath = fuzz::scratchPath("script.xml");
+  return scriptPath.empty() ? 1 : 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
                                       std::size_t size) {
-  {
-    std::FILE* file = std::fopen(scriptPath.c_str(), "wb");
-    if (file == nullptr) return 0;
-    std::fwrite(data, 1, size, file);
-    std::fclose(file);
+  if (!fuzz::writeFile(
+          scriptPath,
+          std::string_view(reinterpret_cast<const char*>(data), size))) {
+    return 0;
   }
   // The first byte picks the range, so that selection is exercised too.
   const std::string first = "-b" + std::to_string(size > 0 ? data[0] % 4 : 0);

@@ -100,6 +100,10 @@ void writeBaselineSection(HtmlOut& out, const RunPage& page) {
   out.raw("<p>").count(differing).raw(differing == 1 ? " answer differs"
                                                      : " answers differ");
   out.raw(" from the baseline; ");
+  if (page.counts().removed > 0) {
+    out.count(page.counts().removed);
+    out.raw(" baseline records removed from the log; ");
+  }
   out.count(
       static_cast<std::uint64_t>(page.unreached() > 0 ? page.unreached() : 0));
   out.raw(" baseline records not reached.</p>\n");

@@ -27,7 +27,7 @@ void card(HtmlOut& out, const char* id, const char* name, std::uint64_t value,
 
 }  // namespace
 
-Verdict verdictOf(const RunPage& page) {
+PageVerdict verdictOf(const RunPage& page) {
   const RunPage::Counts& counts = page.counts();
   if (!page.interruption().empty()) {
     std::string why = page.interruption();
@@ -36,7 +36,7 @@ Verdict verdictOf(const RunPage& page) {
             "as Ctrl-C ends a program (130; 143 after SIGTERM)"};
   }
   if (!page.failure().empty()) return {"failed", page.failure(), "1"};
-  if (counts.rejected > 0 || counts.differing > 0) {
+  if (counts.rejected > 0 || counts.differing > 0 || counts.removed > 0) {
     std::string why;
     if (counts.rejected > 0) {
       why = plural(counts.rejected, "request", "requests") +
@@ -46,6 +46,11 @@ Verdict verdictOf(const RunPage& page) {
       if (!why.empty()) why += "; ";
       why += plural(counts.differing, "answer differs", "answers differ") +
              " from the baseline";
+    }
+    if (counts.removed > 0) {
+      if (!why.empty()) why += "; ";
+      why += plural(counts.removed, "baseline record", "baseline records") +
+             " removed from the log";
     }
     return {"failed", why, "1"};
   }
@@ -62,7 +67,7 @@ Verdict verdictOf(const RunPage& page) {
 }
 
 void writeRunSection(HtmlOut& out, const RunPage& page,
-                     const Verdict& verdict) {
+                     const PageVerdict& verdict) {
   const PageRun& run = page.run();
   const RunPage::Counts& counts = page.counts();
   out.raw("<section id=\"run\">\n<h2>The run</h2>\n<dl class=\"facts\">\n");
@@ -103,6 +108,10 @@ void writeRunSection(HtmlOut& out, const RunPage& page,
   if (page.comparing()) {
     card(out, "count-differing", "differing from the baseline",
          counts.differing, true);
+    if (counts.removed > 0) {
+      card(out, "count-removed", "baseline records removed from the log",
+           counts.removed, true);
+    }
     card(
         out, "count-unreached", "baseline records not reached",
         static_cast<std::uint64_t>(page.unreached() > 0 ? page.unreached() : 0),

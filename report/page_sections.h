@@ -18,14 +18,14 @@ inline constexpr std::uint64_t kBaselineBudget = 3000 * 1024;
 
 // How the run ended: the badge, the sentence that says why, and the exit
 // status.
-struct Verdict {
+struct PageVerdict {
   const char* badge;
   std::string why;
   const char* exitStatus;
 };
-Verdict verdictOf(const RunPage& page);
+PageVerdict verdictOf(const RunPage& page);
 
-void writeRunSection(HtmlOut& out, const RunPage& page, const Verdict& verdict);
+void writeRunSection(HtmlOut& out, const RunPage& page, const PageVerdict& verdict);
 void writeTimesSection(HtmlOut& out, const RunPage& page);
 void writeSlowestSection(HtmlOut& out, const RunPage& page);
 void writeListedSection(HtmlOut& out, const RunPage& page);

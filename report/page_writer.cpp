@@ -9,7 +9,7 @@
 
 namespace {
 
-void writeHead(HtmlOut& out, const RunPage& page, const Verdict& verdict) {
+void writeHead(HtmlOut& out, const RunPage& page, const PageVerdict& verdict) {
   const std::string style = kPageStyle;
   const std::string script = kPageScript;
   out.raw(
@@ -54,7 +54,7 @@ void writeHead(HtmlOut& out, const RunPage& page, const Verdict& verdict) {
 void writeRunPage(const RunPage& page,
                   const std::function<void(std::string_view)>& sink) {
   HtmlOut out(sink);
-  const Verdict verdict = verdictOf(page);
+  const PageVerdict verdict = verdictOf(page);
   writeHead(out, page, verdict);
   writeRunSection(out, page, verdict);
   writeTimesSection(out, page);

@@ -37,7 +37,9 @@ RunPage::RunPage() : slowest_(kSlowest), grown_(kSlowest) {}
 
 std::string RunPage::shown(std::string_view text, std::size_t width) const {
   std::string kept(text);
-  if (hide_) hide_(kept);
+  if (secrets_ != nullptr && secrets_->appearsIn(kept)) {
+    kept = secrets_->hidden(kept);
+  }
   return html::cut(kept, width);
 }
 
@@ -46,7 +48,8 @@ std::string RunPage::nameOf(const PageRequest& request) {
   return "transaction " + std::to_string(request.seq);
 }
 
-void RunPage::begin(PageRun run) {
+void RunPage::begin(PageRun run, const SecretMask& secrets) {
+  secrets_ = &secrets;
   for (std::string* text :
        {&run.test, &run.project, &run.script, &run.address, &run.hostname}) {
     *text = shown(*text, kTextWidth);
@@ -135,7 +138,11 @@ double RunPage::requestsPerSecond() const {
 
 void RunPage::addDifference(PageDifference difference) {
   comparing_ = true;
-  ++counts_.differing;
+  if (difference.removed > 0) {
+    counts_.removed += difference.removed;
+  } else {
+    ++counts_.differing;
+  }
   if (differing_.size() == kDiffering) return;
   Differing kept;
   kept.name = shown(difference.name, kNameWidth);
@@ -144,12 +151,21 @@ void RunPage::addDifference(PageDifference difference) {
     kept.lines.push_back(shown(difference.lines[i], kTextWidth));
   }
   if (!difference.baseline.empty() || !difference.answer.empty()) {
-    if (hide_) {
-      for (std::string& line : difference.baseline) hide_(line);
-      for (std::string& line : difference.answer) hide_(line);
+    if (secrets_ != nullptr) {
+      for (std::vector<std::string>* lines :
+           {&difference.baseline, &difference.answer}) {
+        for (std::string& line : *lines) {
+          if (secrets_->appearsIn(line)) line = secrets_->hidden(line);
+        }
+      }
     }
     kept.rows = sideBySide(difference.baseline, difference.answer, kContext,
                            kRows, kCellWidth);
+    // Numbered as the whole listings are.
+    for (SideBySideRow& row : kept.rows) {
+      if (row.leftLine != 0) row.leftLine += difference.firstLine;
+      if (row.rightLine != 0) row.rightLine += difference.firstLine;
+    }
   }
   differing_.push_back(std::move(kept));
 }

@@ -12,6 +12,7 @@
 #include "report/side_by_side.h"
 #include "report/time_slices.h"
 #include "report/top_requests.h"
+#include "secrets/secret_mask.h"
 
 // The run as a whole, known at its start.
 struct PageRun {
@@ -47,6 +48,9 @@ struct PageDifference {
   // The two answers' normal forms, a line each: set side by side.
   std::vector<std::string> baseline;
   std::vector<std::string> answer;
+  std::size_t firstLine = 0;  // the listings' first line, from 0
+  // Records of the baseline the log lost, not an answer that differs.
+  unsigned long long removed = 0;
 };
 struct DigestLine {
   std::string text;
@@ -67,10 +71,8 @@ class RunPage {
   static constexpr std::size_t kCellWidth = 160;
 
   RunPage();
-  void hideSecretsWith(std::function<void(std::string&)> hide) {
-    hide_ = std::move(hide);
-  }
-  void begin(PageRun run);
+  // Every text kept passes through `secrets`, which outlives the page.
+  void begin(PageRun run, const SecretMask& secrets);
   void requestEnded(const PageRequest& request);
   // What ended the run: a failure as the run printed it, or the
   // interruption's line.
@@ -112,6 +114,7 @@ class RunPage {
     std::uint64_t rejected = 0;
     std::uint64_t failed = 0;
     std::uint64_t differing = 0;
+    std::uint64_t removed = 0;  // baseline records the log lost
     std::uint64_t transactions = 0;
   };
 
@@ -145,7 +148,7 @@ class RunPage {
   std::string shown(std::string_view text, std::size_t width) const;
   static std::string nameOf(const PageRequest& request);
 
-  std::function<void(std::string&)> hide_;
+  const SecretMask* secrets_ = nullptr;
   PageRun run_;
   std::chrono::steady_clock::time_point begun_;
   double seconds_ = 0;

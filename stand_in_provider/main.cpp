@@ -29,7 +29,15 @@
 int main(int argc, char** argv) {
   const Options options = readOptions(argc, argv);
   httplib::Server server;
-  stopOnSignal([&server] { server.stop(); });
+  // The library ignores a stop that comes before the server runs: a signal
+  // or closed input right after the "listening" line would be lost.
+  const auto stopServer = [&server] {
+    while (!server.is_running()) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    server.stop();
+  };
+  stopOnSignal(stopServer);
 
   RequestLog log(options.logPath, options.bodiesPath);
   ProviderRules rules;
@@ -92,9 +100,9 @@ int main(int argc, char** argv) {
     return 1;
   }
   if (options.watchStdin) {
-    std::thread([&server] {
+    std::thread([stopServer] {
       waitForEndOfInput();
-      server.stop();
+      stopServer();
     }).detach();
   }
   if (!options.pidPath.empty()) {

@@ -5,6 +5,7 @@
 
 #include "baseline/body_comparison.h"
 #include "baseline/comparison_rules.h"
+#include "baseline/difference_text.h"
 #include "baseline/request_fingerprint.h"
 #include "platform/xml/xml_canonical_form.h"
 #include "platform/xml/xml_document.h"
@@ -304,20 +305,25 @@ TEST(BaselineCompareTest, FingerprintsAreStableAndCoverThePayloadOnly) {
       fingerprint("execute", envelope("<transaction seq=\"1\"><o a=\"1\" "
                                       "b=\"2\"/></transaction>"));
   // The same on every platform and build.
-  EXPECT_EQ(print, "349806e9f65c7ef2");
-  // Layout, attribute order, quotes, empty-element form and the project's
-  // name do not count; the payload's content does.
+  EXPECT_EQ(print, "ca6df6f255624523");
+  // Layout, attribute order, quotes, empty-element form, the project's name
+  // and the transaction's number in the log do not count; the payload's
+  // content does, the number of a transaction inside another too.
   for (const std::string& same :
        {envelope("\n  <transaction seq='1'>\n    <o b='2'  a='1'></o>\n  "
                  "</transaction>\n"),
         envelope("<transaction seq=\"1\"><o a=\"1\" b=\"2\"/></transaction>",
-                 "Other")}) {
+                 "Other"),
+        envelope(
+            "<transaction seq=\"20\"><o a=\"1\" b=\"2\"/></transaction>")}) {
     EXPECT_EQ(fingerprint("execute", same), print) << same;
   }
   for (const std::string& other :
-       {envelope("<transaction seq=\"2\"><o a=\"1\" b=\"2\"/></transaction>"),
-        envelope("<transaction seq=\"1\"><o a=\"1\" b=\"2\">x</o>"
-                 "</transaction>")}) {
+       {envelope("<transaction seq=\"1\"><o a=\"1\" b=\"2\">x</o>"
+                 "</transaction>"),
+        envelope("<transaction seq=\"1\"><o a=\"1\" b=\"2\"/><transaction "
+                 "seq=\"2\"/></transaction>"),
+        envelope("<t seq=\"1\"><o a=\"1\" b=\"2\"/></t>")}) {
     EXPECT_NE(fingerprint("execute", other), print) << other;
   }
   EXPECT_NE(fingerprint("undo", envelope("<transaction seq=\"1\"><o a=\"1\" "
@@ -420,6 +426,19 @@ TEST(BaselineCompareTest, WhatCountsInAnAnswer) {
   }
 }
 
+// The digest's places: positions and identities left out, whatever the
+// identities hold.
+TEST(BaselineCompareTest, ADigestPlaceLeavesOutPositionsAndIdentities) {
+  const std::pair<const char*, const char*> places[] = {
+      {"/a/object[3]/@v", "/a/object/@v"},
+      {"/a/object[@id=\"x\\\"]\"]/p[1]/text()", "/a/object/p/text()"},
+      {"/a/o[@name=\"q\\\\\"]/text()[2]", "/a/o/text()"},
+  };
+  for (const auto& [place, plain] : places) {
+    EXPECT_EQ(placeWithoutPositions(place), plain) << place;
+  }
+}
+
 TEST(BaselineCompareTest, RulesThatCannotMeanAnythingAndOtherEncodings) {
   const std::pair<std::string, std::string> bad[] = {
       {"ignore /\n",
@@ -433,6 +452,13 @@ TEST(BaselineCompareTest, RulesThatCannotMeanAnythingAndOtherEncodings) {
       {std::string("m\0a\0s\0k\0", 8),
        "rules: the rules hold NUL bytes, as UTF-16 without a byte-order mark "
        "does: save them as UTF-8"},
+      {std::string("\xFF\xFE\0\0m\0\0\0", 8),
+       "rules: the rules are UTF-32: save them as UTF-8"},
+      {"mask /*/@\xff\n",
+       "rules: the rules are not UTF-8 text (or hold control characters): "
+       "save them as UTF-8"},
+      {"unordered /answer by id extra\n",
+       "rules:1: unordered takes one attribute after \"by\""},
   };
   for (const auto& [text, expected] : bad) {
     ComparisonRules rules;

@@ -16,6 +16,7 @@ using test_support::readFile;
 using test_support::TempDir;
 
 const std::string kPrint = "0123456789abcdef";
+const SecretMask kNoSecrets;
 
 AnswerKey transaction(unsigned long long ordinal, std::int32_t seq) {
   AnswerKey key;
@@ -55,7 +56,7 @@ std::string record(const std::string& path, const std::vector<Answer>& run,
                    const SeqRange& range = SeqRange()) {
   BaselineWriter writer;
   std::string reason;
-  EXPECT_TRUE(writer.open(path, reason, range)) << reason;
+  EXPECT_TRUE(writer.open(path, kNoSecrets, reason, range)) << reason;
   for (const Answer& answer : run) {
     baseline_file::RecordHeader header;
     header.key = answer.key;
@@ -89,7 +90,8 @@ TEST(BaselineFileTest, BodiesAndHeadersComeBackExactlyWhateverTheyHold) {
   {
     BaselineWriter writer;
     std::string reason;
-    ASSERT_TRUE(writer.open(path, reason, SeqRange{-1, 9})) << reason;
+    ASSERT_TRUE(writer.open(path, kNoSecrets, reason, SeqRange{-1, 9}))
+        << reason;
     for (std::size_t i = 0; i < bodies.size(); ++i) {
       baseline_file::RecordHeader header;
       header.key = transaction(i + 1, static_cast<std::int32_t>(i) - 1);
@@ -177,7 +179,7 @@ TEST(BaselineFileTest, RequestsPairByAligningFingerprintsAndKeys) {
   {
     BaselineWriter writer;
     std::string reason;
-    ASSERT_TRUE(writer.open(path, reason)) << reason;
+    ASSERT_TRUE(writer.open(path, kNoSecrets, reason)) << reason;
     for (const Answer& answer : whole) {
       baseline_file::RecordHeader header;
       header.key = answer.key;
@@ -280,6 +282,18 @@ TEST(BaselineFileTest, DamageIsToldWithTheRecord) {
       {replaced("hidden - body 4", "hidden 3,1 body 4"),
        "2: a bad record header: \"" + second +
            " status 200 media - time - hidden 3,1 body 4\""},
+      // Where "***" would not fit in the body, even where adding its
+      // length to the place wraps round.
+      {replaced("hidden - body 4", "hidden 2 body 4"),
+       "2: a bad record header: \"" + second +
+           " status 200 media - time - hidden 2 body 4\""},
+      {replaced("hidden - body 4", "hidden 18446744073709551614 body 4"),
+       "2: a bad record header: \"" + second +
+           " status 200 media - time - hidden 18446744073709551614 body 4\""},
+      // A time is "-" or a number: the writer writes no other.
+      {replaced("time - hidden - body 4", "time -5 hidden - body 4"),
+       "2: a bad record header: \"" + second +
+           " status 200 media - time -5 hidden - body 4\""},
       {replaced("body 4", "body 3"),
        "2: no line end after the body of 3 bytes"},
       {replaced("body 4", "body 400"),
@@ -322,7 +336,7 @@ TEST(BaselineFileTest, ARecordingNotCommittedLeavesTheEarlierFile) {
   {
     BaselineWriter writer;
     std::string reason;
-    ASSERT_TRUE(writer.open(path, reason)) << reason;
+    ASSERT_TRUE(writer.open(path, kNoSecrets, reason)) << reason;
     baseline_file::RecordHeader header;
     header.key = request("project", "open");
     header.fingerprint = kPrint;

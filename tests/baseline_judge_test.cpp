@@ -12,19 +12,20 @@
 namespace {
 
 using test_support::readFile;
-using test_support::ScopedEnv;
 using test_support::TempDir;
 
 // The three variables for the life of the object; empty is unset.
+// The files the judges of a block are configured with.
+const BaselineFiles* current = nullptr;
 struct Settings {
   Settings(const std::string& record, const std::string& baseline,
            const std::string& rules = "")
-      : record_("MDPROVIDER_RECORD", record),
-        baseline_("MDPROVIDER_BASELINE", baseline),
-        rules_("MDPROVIDER_BASELINE_RULES", rules) {}
-  ScopedEnv record_;
-  ScopedEnv baseline_;
-  ScopedEnv rules_;
+      : files{record, baseline, rules}, before(current) {
+    current = &files;
+  }
+  ~Settings() { current = before; }
+  BaselineFiles files;
+  const BaselineFiles* before;
 };
 
 AnswerKey transaction(unsigned long long ordinal) {
@@ -47,13 +48,13 @@ AnswerKey request(const char* action) {
 std::string configureProblem(bool delivering) {
   AnswerJudge judge;
   std::string problem;
-  EXPECT_FALSE(judge.configure(delivering, SeqRange(), problem));
+  EXPECT_FALSE(judge.configure(delivering, SeqRange(), *current, problem));
   return problem;
 }
 
 bool configured(AnswerJudge& judge, const SeqRange& range = SeqRange()) {
   std::string problem;
-  const bool done = judge.configure(true, range, problem);
+  const bool done = judge.configure(true, range, *current, problem);
   EXPECT_TRUE(done) << problem;
   return done;
 }
@@ -91,7 +92,7 @@ TEST(BaselineJudgeTest, SettingsThatCannotBeUsedStopTheStart) {
     Settings settings("", "");
     AnswerJudge judge;
     std::string problem;
-    EXPECT_TRUE(judge.configure(false, SeqRange(), problem));
+    EXPECT_TRUE(judge.configure(false, SeqRange(), settings.files, problem));
     EXPECT_FALSE(judge.isOn());
   }
   {
@@ -194,12 +195,12 @@ TEST(BaselineJudgeTest, OneRunRecordsTheNextComparesAndRecordsAgain) {
   EXPECT_EQ(lineOf(judged(judge, transaction(4), "<t n='4'/>", 200, "")),
             "Differs from the baseline: transaction 40 (the 4th in the log): "
             "added to the log: not in the baseline");
-  const Judgement body =
-      judged(judge, request("endReplay"), "", 200, "dome", "text/plain");
+  const Judgement body = judged(judge, request("endReplay"), "", 200, "dome",
+                                "text/plain; Charset=UTF-8");
   ASSERT_TRUE(body.request);
   EXPECT_EQ(body.request->message,
-            "the media type is \"text/plain\" where the baseline has "
-            "\"application/xml\"");
+            "the media type is \"text/plain;charset=utf-8\" where the "
+            "baseline has \"application/xml\"");
   EXPECT_EQ(body.request->differences[1].kind, Difference::Kind::kBytes);
   EXPECT_EQ(judge.compared(), 6);
   EXPECT_EQ(judge.differing(), 4);
@@ -268,6 +269,47 @@ TEST(BaselineJudgeTest, APasswordTheBaselineDidNotHoldIsADifference) {
               "Differs from the baseline: project open: /login/@password is "
               "\"***\" where the baseline holds a hidden password");
   }
+  // A password the answer writes with character references, or splits
+  // with CDATA, is one all the same: found where the XML resolves it, and
+  // never shown. Nor is one in a body that is no XML.
+  SecretMask hiding;
+  hiding.add("pw\"d");
+  struct Leak {
+    const char* redacted;
+    const char* leaked;
+    const char* line;
+  };
+  const Leak leaks[] = {
+      {"<a p=\"***\"/>", "<a p=\"&#112;&#119;&#34;&#100;\"/>",
+       "/a/@p holds the run's password where the baseline has \"***\""},
+      {"<t>***</t>", "<t><![CDATA[pw]]>&quot;d</t>",
+       "/t/text() holds the run's password where the baseline has \"***\""},
+      {"<a><o id=\"***\"><p>1</p></o></a>",
+       "<a><o id=\"pw&quot;d\"><p>2</p></o></a>",
+       "/a/o[@id=\"***\"]/@id holds the run's password where the baseline "
+       "has \"***\""},
+  };
+  for (const Leak& leak : leaks) {
+    const std::string path = dir.path() + "/leak.baseline";
+    {
+      Settings settings(path, "");
+      AnswerJudge judge;
+      std::string problem;
+      ASSERT_TRUE(configured(judge));
+      judged(judge, request("open"), "", 200, leak.redacted);
+      ASSERT_TRUE(judge.commit(problem)) << problem;
+    }
+    Settings settings("", path);
+    AnswerJudge judge;
+    ASSERT_TRUE(configured(judge));
+    judge.hideSecrets(hiding);
+    const Judgement judgement =
+        judged(judge, request("open"), "", 200, leak.leaked);
+    ASSERT_TRUE(judgement.request) << leak.leaked;
+    EXPECT_EQ(judgement.request->message, leak.line);
+    EXPECT_EQ(judgement.request->details.find("pw"), std::string::npos)
+        << judgement.request->details;
+  }
 }
 
 // What the run says at its end: each kind of difference once, by place,
@@ -334,16 +376,9 @@ TEST(BaselineJudgeTest, AHeadReadOfALargeBodyShowsNoPartOfASecret) {
   Settings settings("", path);
   AnswerJudge judge;
   ASSERT_TRUE(configured(judge));
-  judge.hideSecretsWith(
-      [](std::string_view text, std::vector<std::size_t>& at) {
-        std::string hidden(text);
-        for (std::size_t place;
-             (place = hidden.find("s3cr3tPW")) != std::string::npos;) {
-          hidden.replace(place, 8, "***");
-          at.push_back(place);
-        }
-        return hidden;
-      });
+  SecretMask secrets;
+  secrets.add("s3cr3tPW");
+  judge.hideSecrets(secrets);
   const Judgement judgement = judged(judge, request("open"), "", 200, answer);
   ASSERT_TRUE(judgement.request);
   for (const char* part : {"s3cr", "\n-s"}) {

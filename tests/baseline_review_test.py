@@ -95,6 +95,16 @@ def main():
         check("<t v='10'/>" in text and "<t v='2'/>" in text and
               "<t v='3'/>" in text, "only the first change is taken:\n" + text)
 
+        # Ctrl-C at a question: nothing is written, the terminal as it was, 130.
+        with open(base, "rb") as before_file:
+            before = before_file.read()
+        shown, status = converse(["review", "base", "new"], ["a", "\x03"], work)
+        # As Ctrl-C ends a program: the signal again (a shell's 130).
+        check(status in (130, -2), "Ctrl-C ends as Ctrl-C does: %d\n%s" % (status, shown))
+        check("Interrupted: nothing is written" in shown, shown)
+        with open(base, "rb") as after_file:
+            check(after_file.read() == before, "Ctrl-C writes nothing")
+
         # Nothing accepted: the file stays as it was.
         with open(base, "rb") as before_file:
             before = before_file.read()

@@ -352,6 +352,8 @@ TEST_F(BaselineRunTest, AnEditedLogIsOneDifferencePerChange) {
   std::vector<int> inserted = range(1, 10);
   inserted.push_back(100);
   for (int seq = 11; seq <= 20; ++seq) inserted.push_back(seq);
+  std::vector<int> renumbered;
+  for (int seq = 1; seq <= 20; ++seq) renumbered.push_back(seq * 10);
   std::vector<int> removed = range(1, 4);
   for (int seq = 7; seq <= 20; ++seq) removed.push_back(seq);
   const Edit edits[] = {
@@ -433,6 +435,21 @@ TEST_F(BaselineRunTest, AnEditedLogIsOneDifferencePerChange) {
   EXPECT_EQ(linesOf(old.err, "Differs from the baseline: transaction 4: "), 1)
       << old.err;
   EXPECT_EQ(linesOf(old.err, "Differs from the baseline: "), 1) << old.err;
+  // Its fingerprints are of the text as sent: a log laid out anew pairs by
+  // the requests' numbers, and the baseline says once what it cannot tell.
+  dir.write("action_log.xml", logOf(range(1, 20), true));
+  StandInProvider third(other.path());
+  const RunResult laidOut =
+      replay(third, {{"MDPROVIDER_BASELINE", "v1.txt"},
+                     {"MDPROVIDER_BASELINE_RULES", "baseline_rules.txt"}});
+  EXPECT_EQ(laidOut.status, 0) << laidOut.err;
+  EXPECT_EQ(laidOut.err.rfind("The baseline \"v1.txt\" was recorded by an "
+                              "earlier version of the client: its requests "
+                              "pair by their numbers alone",
+                              0),
+            0u)
+      << laidOut.err;
+  EXPECT_EQ(linesOf(laidOut.err, "Differs from the baseline: "), 0);
 }
 
 // Every answer differs: the console shows the first 50, then the digest

@@ -35,7 +35,8 @@ baseline_file::RecordHeader headerOf(const Answer& answer,
     header.key.ordinal = ordinal;
     header.key.type = "action";
     header.key.action = "execute";
-    payload = "<transaction seq=\"" + second + "\"/>";
+    payload = "<transaction seq=\"" + second + "\"><o n=\"" + second +
+              "\"/></transaction>";
   } else {
     header.key.type = first;
     header.key.action = second;
@@ -56,7 +57,9 @@ class BaselineToolTest : public ::testing::Test {
              const SeqRange& range = SeqRange()) {
     BaselineWriter writer;
     std::string reason;
-    ASSERT_TRUE(writer.open(dir.path() + "/" + name, reason, range)) << reason;
+    const SecretMask none;
+    ASSERT_TRUE(writer.open(dir.path() + "/" + name, none, reason, range))
+        << reason;
     unsigned long long ordinal = 0;
     for (const Answer& answer : answers) {
       const baseline_file::RecordHeader header = headerOf(
@@ -140,11 +143,13 @@ TEST_F(BaselineToolTest, AcceptTakesTheNamedChangesOrEvery) {
   write("changed", changed);
   const std::string before = read("base");
   // A key that names nothing that differs: nothing is written.
-  RunResult result = tool({"accept", "base", "changed", "transaction 9"});
+  RunResult result = tool({"accept", "base", "changed", "transaction 9",
+                           "transaction 3", "project open"});
   EXPECT_EQ(result.status, 2);
+  EXPECT_EQ(result.out, "");
   EXPECT_EQ(result.err,
-            "\"transaction 9\" names no record that differs between \"base\" "
-            "and \"changed\": nothing is written\n");
+            "\"project open\", \"transaction 9\" name no record that differs "
+            "between \"base\" and \"changed\": nothing is written\n");
   EXPECT_EQ(read("base"), before);
   result = tool({"accept", "base", "changed", "transaction 3"});
   EXPECT_EQ(result.status, 0) << result.err;

@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "connection/secret_mask.h"
+#include "secrets/secret_mask.h"
 
 namespace {
 

@@ -35,7 +35,8 @@ RunPage madeUp() {
   run.started = "2026-01-02T03:04:05";
   run.hostname = "tester";
   run.reportKept = true;
-  page.begin(run);
+  const SecretMask secrets;
+  page.begin(run, secrets);
   page.compareWithBaseline();
 
   Clock::time_point at = Clock::now();

@@ -1,8 +1,11 @@
 // What keeps secrets out of the run's output.
 
-#include "connection/secret_mask.h"
+#include "secrets/secret_mask.h"
 
 #include <gtest/gtest.h>
+
+#include "secrets/secret_file.h"
+#include "tests/test_support.h"
 
 namespace {
 
@@ -26,6 +29,23 @@ TEST(SecretMaskTest, HidesEverySecretBeforeACut) {
   SecretMask short_;
   short_.add("ab");
   EXPECT_EQ(short_.hiddenHead("xxab", 3), "xx*");
+}
+
+TEST(SecretMaskTest, AFileOfTheRunNeverHoldsASecret) {
+  test_support::TempDir dir;
+  SecretMask secrets;
+  secrets.add("s3cret");
+  std::string reason;
+  {
+    SecretFile file;
+    ASSERT_TRUE(file.open(dir.path() + "/trace", secrets, reason)) << reason;
+    const std::string request = "<login password=\"s3cret\"/>\n";
+    const std::string answer = "<ok/>\n";
+    file.append(request.data(), request.size());
+    file.append(answer.data(), answer.size());
+  }
+  EXPECT_EQ(test_support::readFile(dir.path() + "/trace"),
+            "<login password=\"***\"/>\n<ok/>\n");
 }
 
 }  // namespace

@@ -27,7 +27,9 @@ class Canonical {
  public:
   explicit Canonical(std::string& out) : out_(out) {}
 
-  void element(const pugi::xml_node& node, bool preserve) {
+  // `replayed`: the outermost element of a replayed transaction, whose seq
+  // is its number in the log, not what it asks.
+  void element(const pugi::xml_node& node, bool preserve, bool replayed) {
     const std::size_t bound = bindings_.size();
     for (const pugi::xml_attribute attribute : node.attributes()) {
       const char* name = attribute.name();
@@ -49,6 +51,7 @@ class Canonical {
           (qualified.size() == 5 || qualified[5] == ':')) {
         continue;
       }
+      if (replayed && qualified == "seq") continue;
       if (qualified == "xml:space") {
         preserve =
             std::string_view(attribute.value()) == "preserve" ||
@@ -72,8 +75,10 @@ class Canonical {
     bindings_.resize(bound);
   }
 
-  // The children, text joined across comments and instructions.
-  void content(const pugi::xml_node& node, bool preserve) {
+  // The children, text joined across comments and instructions; `payload`
+  // for the envelope's.
+  void content(const pugi::xml_node& node, bool preserve,
+               bool payload = false) {
     bool holdsElement = false;
     bool holdsText = false;
     std::string run;
@@ -106,7 +111,8 @@ class Canonical {
         inRun = true;
       } else if (child.type() == pugi::node_element) {
         endRun();
-        element(child, preserve);
+        element(child, preserve,
+                payload && std::string_view(child.name()) == "transaction");
       }
     }
     endRun();
@@ -153,7 +159,7 @@ std::string canonicalPayload(const TOVIDOM_Document& envelope) {
     root = nextVisibleSibling(*data, root);
   }
   if (!root) return out;
-  Canonical(out).content(root, false);
+  Canonical(out).content(root, false, true);
   return out;
 }
 

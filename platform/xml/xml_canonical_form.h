@@ -7,7 +7,8 @@
 // `Z`; each text (adjacent text and CDATA joined, comments and processing
 // instructions left out) is `T <text> NUL`. Text of white space only goes
 // where its element holds elements and no other text, unless
-// xml:space="preserve" is in force.
+// xml:space="preserve" is in force. A replayed transaction's `seq` is left
+// out: renumbering a log changes no request.
 
 #include <string>
 

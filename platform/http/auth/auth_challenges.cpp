@@ -28,8 +28,10 @@ std::vector<std::string_view> elements(std::string_view value) {
       start = i + 1;
     } else if (value[i] == '"') {
       quoted = !quoted;
-    } else if (quoted && value[i] == '\\') {
-      ++i;  // an escaped character, a quote included
+    } else if (quoted && value[i] == '\\' && i + 1 < value.size()) {
+      // An escaped character, a quote included; a value that ends after
+      // the backslash still ends its last element.
+      ++i;
     }
   }
   return found;

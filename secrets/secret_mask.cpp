@@ -1,4 +1,4 @@
-#include "connection/secret_mask.h"
+#include "secrets/secret_mask.h"
 
 #include <algorithm>
 

@@ -5,9 +5,12 @@
 #include <string_view>
 #include <vector>
 
-// The run's secrets: the password of -p and one written into the
-// provider's address. Whatever the run writes that an answer or a value of
-// the command line can reach passes through `hidden` first. The secrets
+// The run's secrets in every form an output can meet them: the password of
+// -p and one written into the provider's address, as given, as XML escapes
+// them, and in the login Basic sends. Every output of the run takes this
+// one type when it is opened (the trace and the answers file as a
+// SecretFile, the recording, the report, the page, the echo, the
+// comparison of answers) and passes what it writes through it. The secrets
 // are wiped when the mask goes.
 class SecretMask {
  public:
@@ -20,6 +23,7 @@ class SecretMask {
   // escaped too.
   void add(const std::string& secret);
 
+  bool empty() const { return secrets_.empty(); }
   bool appearsIn(std::string_view text) const;
   // `text` with every secret replaced by "***"; with `at`, where each
   // "***" stands in what is given back.
