@@ -1,6 +1,5 @@
 #include "connection/delivery_settings.h"
 
-#include <cctype>
 #include <memory>
 #include <vector>
 
@@ -26,37 +25,6 @@ long wholeNumber(const std::string& text) {
     value = value * 10 + (c - '0');
   }
   return value;
-}
-
-bool sameIgnoringCase(const std::string& a, const char* b) {
-  std::size_t i = 0;
-  for (; i < a.size() && b[i] != '\0'; ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i]))) {
-      return false;
-    }
-  }
-  return i == a.size() && b[i] == '\0';
-}
-
-bool authScheme(const std::string& name, platform::HttpAuthScheme& scheme,
-                std::string& canonical) {
-  using platform::HttpAuthScheme;
-  const struct {
-    const char* name;
-    HttpAuthScheme scheme;
-  } kSchemes[] = {{"NTLM", HttpAuthScheme::kNtlm},
-                  {"Negotiate", HttpAuthScheme::kNegotiate},
-                  {"Digest", HttpAuthScheme::kDigest},
-                  {"Basic", HttpAuthScheme::kBasic}};
-  for (const auto& known : kSchemes) {
-    if (sameIgnoringCase(name, known.name)) {
-      scheme = known.scheme;
-      canonical = known.name;
-      return true;
-    }
-  }
-  return false;
 }
 
 // The settings file's address, for MDPROVIDER_DELIVER=1, and how the run
@@ -148,12 +116,13 @@ bool readDeliverySettings(const Credentials& credentials,
 
   // Without a user name no authentication is sent.
   if (!credentials.user.empty()) {
-    if (!authScheme(credentials.authNamespace, settings.http.auth,
-                    settings.schemeName)) {
+    if (!platform::authSchemeNamed(credentials.authNamespace,
+                                   settings.http.auth)) {
       problem = "The authentication namespace \"" + credentials.authNamespace +
                 "\" is none of NTLM, Negotiate, Digest, Basic";
       return false;
     }
+    settings.schemeName = platform::authSchemeName(settings.http.auth);
     settings.http.user = credentials.user;
     settings.http.password = credentials.password;
   }

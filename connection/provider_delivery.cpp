@@ -1,6 +1,5 @@
 #include "connection/provider_delivery.h"
 
-#include <cctype>
 #include <chrono>
 #include <iostream>
 #include <memory>
@@ -10,42 +9,9 @@
 #include "connection/rejection_reason.h"
 #include "platform/core/tov_exception.h"
 #include "platform/core/wipe.h"
+#include "platform/http/auth/auth_challenges.h"
+#include "platform/http/auth/basic_login.h"
 #include "secrets/secret_mask.h"
-
-namespace {
-
-// As Basic writes a login.
-std::string base64(const std::string& text) {
-  static const char kDigits[] =
-      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-  std::string out;
-  for (std::size_t i = 0; i < text.size(); i += 3) {
-    unsigned value = static_cast<unsigned char>(text[i]) << 16;
-    if (i + 1 < text.size()) {
-      value |= static_cast<unsigned>(static_cast<unsigned char>(text[i + 1]))
-               << 8;
-    }
-    if (i + 2 < text.size()) value |= static_cast<unsigned char>(text[i + 2]);
-    out += kDigits[(value >> 18) & 63];
-    out += kDigits[(value >> 12) & 63];
-    out += i + 1 < text.size() ? kDigits[(value >> 6) & 63] : '=';
-    out += i + 2 < text.size() ? kDigits[value & 63] : '=';
-  }
-  return out;
-}
-
-bool sameIgnoringCase(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i]))) {
-      return false;
-    }
-  }
-  return true;
-}
-
-}  // namespace
 
 Credentials::~Credentials() { platform::wipe(password); }
 
@@ -64,11 +30,12 @@ bool ProviderDelivery::configure(const Credentials& credentials,
   // What a Basic login sends holds the password: a provider that echoes its
   // request's headers would show it.
   if (settings.http.auth == platform::HttpAuthScheme::kBasic) {
-    secrets.add(base64(settings.http.user + ":" + settings.http.password));
+    secrets.add(
+        platform::basicCredentials(settings.http.user, settings.http.password));
   }
   if (!settings.address.password.empty()) {
-    secrets.add(
-        base64(settings.address.user + ":" + settings.address.password));
+    secrets.add(platform::basicCredentials(settings.address.user,
+                                           settings.address.password));
   }
   answerLimitMiB_ = settings.answerLimitMiB;
   if (!settings.responsesPath.empty()) {
@@ -81,7 +48,11 @@ bool ProviderDelivery::configure(const Credentials& credentials,
   }
   echo_ = settings.echo;
   schemeName_ = settings.schemeName;
-  if (!signOnWithKerberos(settings.http, problem)) return false;
+  if (!platform::readyKerberosTicket(settings.http.auth, settings.http.user,
+                                     settings.http.password, kerberos_,
+                                     problem)) {
+    return false;
+  }
   try {
     http_.emplace(settings.http);
   } catch (TOVException* failure) {
@@ -99,17 +70,6 @@ bool ProviderDelivery::configure(const Credentials& credentials,
 void ProviderDelivery::end() {
   http_.reset();
   kerberos_.reset();
-}
-
-bool ProviderDelivery::signOnWithKerberos(const platform::HttpSettings& http,
-                                          std::string& problem) {
-  if (http.auth != platform::HttpAuthScheme::kNegotiate) return true;
-  // Without a password the session's own ticket serves.
-  if (http.password.empty()) {
-    return platform::sessionHoldsTicket(http.user, problem);
-  }
-  kerberos_ = std::make_unique<platform::KerberosLogin>();
-  return kerberos_->obtain(http.user, http.password, problem);
 }
 
 bool ProviderDelivery::deliver(const char* type, const char* action,
@@ -180,10 +140,7 @@ void ProviderDelivery::tellOfferedSchemes() {
     return;
   }
   if (schemeName_.empty() || offered.empty()) return;
-  // Scheme names are compared without regard to case.
-  for (const std::string& scheme : offered) {
-    if (sameIgnoringCase(scheme, schemeName_)) return;
-  }
+  if (platform::offersScheme(offered, schemeName_)) return;
   toldOffered_ = true;
   std::cerr << "The provider asks for ";
   for (std::size_t i = 0; i < offered.size(); ++i) {

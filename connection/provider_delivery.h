@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "connection/delivery_settings.h"
+#include "platform/http/auth/kerberos_login.h"
 #include "platform/http/http_client.h"
-#include "platform/http/kerberos_login.h"
 #include "secrets/secret_file.h"
 
 class SecretMask;
@@ -69,8 +69,6 @@ class ProviderDelivery {
   const char* lastRejection() const;
 
  private:
-  bool signOnWithKerberos(const platform::HttpSettings& http,
-                          std::string& problem);
   void tellOfferedSchemes();
   void keepAnswer(TOVIDOM_Node& request);
 

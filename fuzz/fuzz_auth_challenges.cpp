@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "fuzz/fuzz_support.h"
-#include "platform/http/auth_challenges.h"
+#include "platform/http/auth/auth_challenges.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // The Kerberos login against a real KDC: run by tests/auth_test.py, which
 // starts the realm and names its user; skipped elsewhere.
 
-#include "platform/http/kerberos_login.h"
+#include "platform/http/auth/kerberos_login.h"
 
 #include <gssapi/gssapi_krb5.h>
 #include <gtest/gtest.h>

@@ -1,11 +1,9 @@
-// What keeps secrets out of the run's output, and what tells which schemes
-// a provider asks for.
+// What keeps secrets out of the run's output.
 
 #include "secrets/secret_mask.h"
 
 #include <gtest/gtest.h>
 
-#include "platform/http/auth_challenges.h"
 #include "secrets/secret_file.h"
 #include "tests/test_support.h"
 
@@ -48,20 +46,6 @@ TEST(SecretMaskTest, AFileOfTheRunNeverHoldsASecret) {
   }
   EXPECT_EQ(test_support::readFile(dir.path() + "/trace"),
             "<login password=\"***\"/>\n<ok/>\n");
-}
-
-TEST(AuthChallengesTest, EverySchemeOfEveryChallengeCounts) {
-  std::vector<std::string> schemes;
-  platform::addOfferedSchemes(
-      R"( Digest realm="a, b", nonce="n", stale=true, Basic realm="c")",
-      schemes);
-  platform::addOfferedSchemes("Negotiate, NTLM TlRMTVNTUAACAAA=, Basic",
-                              schemes);
-  platform::addOfferedSchemes(R"(Bearer error = "x\", Hoba")", schemes);
-  // A value cut short after an escape inside a quoted string.
-  platform::addOfferedSchemes(R"(Mutual realm="a\)", schemes);
-  EXPECT_EQ(schemes, (std::vector<std::string>{"Digest", "Basic", "Negotiate",
-                                               "NTLM", "Bearer", "Mutual"}));
 }
 
 }  // namespace

@@ -6,10 +6,9 @@
 #include <vector>
 
 #include "platform/core/wipe.h"
+#include "platform/http/auth/auth_scheme.h"
 
 namespace platform {
-
-enum class HttpAuthScheme { kNone, kBasic, kDigest, kNtlm, kNegotiate };
 
 struct HttpSettings {
   std::string url;
@@ -45,14 +44,8 @@ struct HttpAnswer {
 
 // HTTP/1.1 POSTs to one address over one kept-alive connection, opened on
 // the first request and again only when the peer has closed it. A request's
-// body reaches the peer once, and only the answer to a send that carried it
-// decides: it is sent again only when that send was answered 401 or 407, an
-// authentication challenge, which the peer answers before it does anything
-// with the request, and then only a few times. A send that carried no body
-// (the probe that opens an NTLM, Digest or Negotiate handshake) is no send
-// of the request: when the peer answers it without a challenge, it asks for
-// no login, and the body goes without one. A connection that dies after the
-// body went out fails the request instead: the peer may have processed it.
+// body reaches the peer once: when it goes again, and with or without the
+// login, is the resend rule's to say (platform/http/auth/resend_rule.h).
 // Redirects are not followed.
 class HttpClient {
  public:

@@ -1,27 +1,17 @@
 #include <curl/curl.h>
 
-#include <cctype>
-#include <cstring>
 #include <memory>
 #include <string_view>
 
 #include "platform/core/tov_exception.h"
-#include "platform/http/auth_challenges.h"
+#include "platform/http/answer_header.h"
+#include "platform/http/auth/resend_rule.h"
+#include "platform/http/auth/session_sign_on.h"
 #include "platform/http/http_client.h"
-#include "platform/http/session_sign_on.h"
 
 namespace platform {
 
 namespace {
-
-// A peer that answers more challenges than this to one request keeps
-// asking: a Digest server that finds every nonce stale, for one.
-constexpr int kMostChallenges = 3;
-// Every send of one request, probes and challenges included.
-constexpr int kMostSends = 8;
-// The same request sent again after its answer: once without a login the
-// peer did not ask for, once with it when the peer then asks after all.
-constexpr int kMostPerforms = 3;
 
 struct EasyCleanup {
   void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
@@ -33,39 +23,6 @@ struct ListCleanup {
 void initializeOnce() {
   static const CURLcode status = curl_global_init(CURL_GLOBAL_DEFAULT);
   if (status != CURLE_OK) throw new TOVException(curl_easy_strerror(status));
-}
-
-bool startsWithIgnoringCase(std::string_view text, std::string_view start) {
-  if (text.size() < start.size()) return false;
-  for (std::size_t i = 0; i < start.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(text[i])) !=
-        std::tolower(static_cast<unsigned char>(start[i]))) {
-      return false;
-    }
-  }
-  return true;
-}
-
-// "HTTP/1.1 401 Unauthorized": the status.
-bool statusOf(std::string_view line, long& status) {
-  if (!startsWithIgnoringCase(line, "HTTP/")) return false;
-  const std::size_t space = line.find(' ');
-  if (space == std::string_view::npos) return false;
-  status = 0;
-  for (std::size_t i = space + 1; i < line.size() && i < space + 4; ++i) {
-    if (line[i] < '0' || line[i] > '9') return false;
-    status = status * 10 + (line[i] - '0');
-  }
-  return true;
-}
-
-// The value of a WWW-Authenticate line, if it is one: the provider's; a
-// proxy's Proxy-Authenticate is no word of the provider's.
-bool challengeOf(std::string_view line, std::string_view& value) {
-  const std::string_view name = "WWW-Authenticate:";
-  if (!startsWithIgnoringCase(line, name)) return false;
-  value = line.substr(name.size());
-  return true;
 }
 
 unsigned long curlAuth(HttpAuthScheme scheme) {
@@ -91,29 +48,15 @@ struct HttpClient::Session {
   std::unique_ptr<curl_slist, ListCleanup> headers;
   char error[CURL_ERROR_SIZE] = {};
   std::size_t answerLimit = 0;
-  // The login, as libcurl is given it while the peer asks for one.
+  // The login, as libcurl is given it while the rule has it on.
   unsigned long auth = CURLAUTH_NONE;
   std::string user;
   bool loginOn = false;
-
-  // One request.
-  std::size_t bodySize = 0;
-  int sends = 0;
-  int challenges = 0;
-  bool keptAsking = false;
-  bool answerTooLarge = false;
-  // Whether a send of the body may have reached the peer.
-  bool bodyLeft = false;
-  // The answer to the latest send: its status (0 before it comes), whether
-  // that send carried the body, and the schemes it asks for.
-  bool awaiting = false;  // a send went out and its answer has not begun
-  bool inAnswer = false;  // the answer's header lines are coming
-  long lastStatus = 0;
-  bool lastCarriedBody = false;
+  ResendRule rule;
+  // The answer to the latest send.
   std::string answer;
-  std::vector<std::string> offered;
-  // A probe was answered without a challenge: the peer asks for no login.
-  bool probeNotChallenged = false;
+
+  explicit Session(bool loginGiven) : rule(loginGiven) {}
 
   void set(CURLcode status) {
     if (status != CURLE_OK) throw new TOVException(curl_easy_strerror(status));
@@ -124,17 +67,10 @@ struct HttpClient::Session {
   }
 
   void login(bool on) {
+    if (on == loginOn) return;
     loginOn = on;
     option(CURLOPT_HTTPAUTH, on ? auth : CURLAUTH_NONE);
     option(CURLOPT_USERNAME, on ? user.c_str() : nullptr);
-  }
-  // libcurl keeps sending empty probes on a connection that has begun a
-  // handshake: the body goes on a new one.
-  CURLcode performAfresh() {
-    option(CURLOPT_FRESH_CONNECT, 1L);
-    const CURLcode status = perform();
-    option(CURLOPT_FRESH_CONNECT, 0L);
-    return status;
   }
 
   // Nothing may unwind through libcurl's C frames: an answer too large to
@@ -144,13 +80,13 @@ struct HttpClient::Session {
     auto& state = *static_cast<Session*>(session);
     const std::size_t bytes = size * count;
     if (bytes > state.answerLimit - state.answer.size()) {
-      state.answerTooLarge = true;
+      state.rule.tooLarge();
       return 0;
     }
     try {
       state.answer.append(data, bytes);
     } catch (...) {
-      state.answerTooLarge = true;
+      state.rule.tooLarge();
       return 0;
     }
     return bytes;
@@ -168,31 +104,21 @@ struct HttpClient::Session {
     return size * count;
   }
   bool noteHeader(std::string_view line) {
-    long status = 0;
-    if (statusOf(line, status)) {
-      // A proxy's answer to CONNECT comes before any send: it is not the
-      // peer's answer. Nor is an interim 1xx.
-      if (!awaiting || status < 200) return true;
-      awaiting = false;
-      inAnswer = true;
-      lastStatus = status;
-      curl_off_t uploaded = 0;
-      curl_easy_getinfo(handle.get(), CURLINFO_SIZE_UPLOAD_T, &uploaded);
-      lastCarriedBody = bodySize == 0 || uploaded > 0;
-      if (lastCarriedBody) bodyLeft = true;
-      const bool challenge = status == 401 || status == 407;
-      if (!lastCarriedBody && !challenge) probeNotChallenged = true;
-      answer.clear();
-      offered.clear();
-      return true;
-    }
-    if (!inAnswer) return true;
-    std::string_view value;
-    if (challengeOf(line, value)) {
-      addOfferedSchemes(value, offered);
-    } else if (line == "\r\n" || line == "\n") {
-      inAnswer = false;
-      return fitsLimit();
+    const AnswerHeaderLine read = readAnswerHeaderLine(line);
+    switch (read.kind) {
+      case AnswerHeaderLine::Kind::kStatus: {
+        curl_off_t uploaded = 0;
+        curl_easy_getinfo(handle.get(), CURLINFO_SIZE_UPLOAD_T, &uploaded);
+        if (rule.statusLine(read.status, uploaded > 0)) answer.clear();
+        return true;
+      }
+      case AnswerHeaderLine::Kind::kChallenge:
+        rule.challenge(read.value);
+        return true;
+      case AnswerHeaderLine::Kind::kEnd:
+        return !rule.headerEnded() || fitsLimit();
+      case AnswerHeaderLine::Kind::kOther:
+        break;
     }
     return true;
   }
@@ -203,7 +129,7 @@ struct HttpClient::Session {
                       &length);
     if (length < 0) return true;
     if (static_cast<unsigned long long>(length) > answerLimit) {
-      answerTooLarge = true;
+      rule.tooLarge();
       return false;
     }
     answer.reserve(static_cast<std::size_t>(length));
@@ -212,29 +138,7 @@ struct HttpClient::Session {
   // Called before each send of the request, on a new or reused connection.
   static int beforeSend(void* session, char*, char*, int, int) {
     auto& state = *static_cast<Session*>(session);
-    return state.maySend() ? CURL_PREREQFUNC_OK : CURL_PREREQFUNC_ABORT;
-  }
-  bool maySend() {
-    if (sends > 0 && lastStatus == 0 && bodySize > 0) {
-      // The send before got no answer: it may have carried the body.
-      bodyLeft = true;
-    }
-    if (sends > 0 && bodyLeft) {
-      // Again only in answer to a challenge to the body, a few times.
-      if (lastStatus != 401 && lastStatus != 407) return false;
-      if (++challenges > kMostChallenges) {
-        keptAsking = true;
-        return false;
-      }
-    }
-    if (++sends > kMostSends) {
-      keptAsking = true;
-      return false;
-    }
-    awaiting = true;
-    inAnswer = false;
-    lastStatus = 0;
-    return true;
+    return state.rule.send() ? CURL_PREREQFUNC_OK : CURL_PREREQFUNC_ABORT;
   }
 
   void header(const char* line) {
@@ -244,25 +148,27 @@ struct HttpClient::Session {
     headers.reset(longer);
   }
 
-  // One transfer of the request, with every send libcurl makes for it.
-  CURLcode perform() {
-    sends = 0;
-    challenges = 0;
-    keptAsking = false;
-    bodyLeft = false;
-    awaiting = false;
-    inAnswer = false;
-    lastStatus = 0;
-    lastCarriedBody = false;
+  // One transfer of the request, with every send libcurl makes for it;
+  // libcurl keeps sending empty probes on a connection that has begun a
+  // handshake, so the rule may ask for a new one.
+  ResendRule::Decision transfer(bool fresh) {
     answer.clear();
-    offered.clear();
     error[0] = '\0';
-    return curl_easy_perform(handle.get());
+    if (fresh) option(CURLOPT_FRESH_CONNECT, 1L);
+    const CURLcode status = curl_easy_perform(handle.get());
+    if (fresh) option(CURLOPT_FRESH_CONNECT, 0L);
+    const ResendRule::Decision decision = rule.transferEnded(
+        status == CURLE_OK
+            ? nullptr
+            : (error[0] != '\0' ? error : curl_easy_strerror(status)));
+    login(decision.login);
+    return decision;
   }
 };
 
 HttpClient::HttpClient(const HttpSettings& settings)
-    : session_(std::make_unique<Session>()) {
+    : session_(
+          std::make_unique<Session>(settings.auth != HttpAuthScheme::kNone)) {
   initializeOnce();
   Session& s = *session_;
   s.handle.reset(curl_easy_init());
@@ -323,80 +229,37 @@ std::string contentTypeOf(CURL* handle) {
 
 HttpAnswer HttpClient::post(const char* body, std::size_t size) {
   Session& s = *session_;
-  s.bodySize = size;
-  s.answerTooLarge = false;
   s.option(CURLOPT_POSTFIELDS, body);
   s.option(CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(size));
-  const bool loginGiven = s.auth != CURLAUTH_NONE;
-  bool loginTried = s.loginOn;
-  bool afresh = false;
-  // The answer to the latest send that carried the body: the one that
-  // decides.
-  HttpAnswer decided;
-  bool bodyAnswered = false;
-  for (int performs = 1;; ++performs) {
-    s.probeNotChallenged = false;
-    const CURLcode status = afresh ? s.performAfresh() : s.perform();
-    if (s.answerTooLarge) {
-      decided.kind = HttpAnswer::Kind::kTooLarge;
-      return decided;
+  s.rule.beginRequest(size);
+  HttpAnswer taken;
+  for (bool fresh = false;;) {
+    const ResendRule::Decision next = s.transfer(fresh);
+    if (next.takeAnswer) {
+      taken.body.swap(s.answer);
+      taken.mediaType = contentTypeOf(s.handle.get());
     }
-    if (status != CURLE_OK && !s.keptAsking) {
-      std::string reason =
-          status == CURLE_ABORTED_BY_CALLBACK
-              // libcurl wanted to send the body again without a challenge:
-              // on a new connection after the old one broke.
-              ? std::string("the connection closed before an answer came")
-              : std::string(s.error[0] != '\0' ? s.error
-                                               : curl_easy_strerror(status));
-      // A send that got no answer may have carried the body.
-      if (s.bodyLeft || (s.sends > 0 && s.lastStatus == 0 && size > 0)) {
-        reason +=
-            "; the request may have reached the provider and is not "
-            "sent again";
-      }
-      throw new TOVException(reason);
-    }
-    // A login the peer did not ask for is not offered to it again.
-    if (s.probeNotChallenged && s.loginOn) s.login(false);
-    const bool challenged = s.lastStatus == 401 || s.lastStatus == 407;
-    if (s.lastCarriedBody || s.keptAsking) {
-      decided.kind = s.keptAsking ? HttpAnswer::Kind::kKeptAsking
-                                  : HttpAnswer::Kind::kAnswered;
-      decided.status = s.lastStatus;
-      decided.body.swap(s.answer);
-      decided.offeredSchemes.swap(s.offered);
-      decided.mediaType = contentTypeOf(s.handle.get());
-      bodyAnswered = true;
-    }
-    if (performs >= kMostPerforms || s.keptAsking) break;
-    if (!s.lastCarriedBody) {
-      // The answer to a probe decides nothing, whatever it says: unless the
-      // body was answered already, it goes now, without a login.
-      if (bodyAnswered) break;
-      if (s.loginOn) s.login(false);
-      afresh = true;
-      continue;
-    }
-    // Asked for a login after all, while none was sent: once.
-    if (challenged && loginGiven && !s.loginOn && !loginTried) {
-      s.login(true);
-      loginTried = true;
-      afresh = false;
-      continue;
-    }
-    break;
+    if (!next.sendAgain) break;
+    fresh = next.fresh;
   }
-  if (!bodyAnswered) {
-    // The body never got through the handshake: the probe's answer is all
-    // there is to tell.
-    decided.status = s.lastStatus;
-    decided.body.swap(s.answer);
-    decided.offeredSchemes.swap(s.offered);
-    decided.mediaType = contentTypeOf(s.handle.get());
+  switch (s.rule.outcome()) {
+    case ResendRule::Outcome::kFailed:
+      throw new TOVException(s.rule.failure());
+    case ResendRule::Outcome::kTooLarge: {
+      HttpAnswer nothing;  // nothing of it is held
+      nothing.kind = HttpAnswer::Kind::kTooLarge;
+      return nothing;
+    }
+    case ResendRule::Outcome::kKeptAsking:
+      taken.kind = HttpAnswer::Kind::kKeptAsking;
+      break;
+    case ResendRule::Outcome::kAnswered:
+    case ResendRule::Outcome::kPending:
+      break;
   }
-  if (decided.status != 401) decided.offeredSchemes.clear();
-  return decided;
+  taken.status = s.rule.status();
+  taken.offeredSchemes = s.rule.offeredSchemes();
+  return taken;
 }
 
 }  // namespace platform

@@ -1,4 +1,4 @@
-#include "platform/http/session_sign_on.h"
+#include "platform/http/auth/session_sign_on.h"
 
 namespace platform {
 

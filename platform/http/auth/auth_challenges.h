@@ -13,4 +13,9 @@ namespace platform {
 void addOfferedSchemes(std::string_view value,
                        std::vector<std::string>& schemes);
 
+// Whether `offered` holds the scheme `name`: scheme names are compared
+// without regard to case.
+bool offersScheme(const std::vector<std::string>& offered,
+                  std::string_view name);
+
 }  // namespace platform

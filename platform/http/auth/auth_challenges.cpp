@@ -1,6 +1,8 @@
-#include "platform/http/auth_challenges.h"
+#include "platform/http/auth/auth_challenges.h"
 
 #include <algorithm>
+
+#include "platform/core/ascii_case.h"
 
 namespace platform {
 
@@ -55,6 +57,14 @@ void addOfferedSchemes(std::string_view value,
       schemes.push_back(scheme);
     }
   }
+}
+
+bool offersScheme(const std::vector<std::string>& offered,
+                  std::string_view name) {
+  for (const std::string& scheme : offered) {
+    if (sameIgnoringCase(scheme, name)) return true;
+  }
+  return false;
 }
 
 }  // namespace platform

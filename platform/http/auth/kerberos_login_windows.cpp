@@ -1,4 +1,4 @@
-#include "platform/http/kerberos_login.h"
+#include "platform/http/auth/kerberos_login.h"
 
 // On Windows the HTTP library's Negotiate goes through SSPI, which gets
 // the ticket itself: from -u and -p when given, otherwise from the user

@@ -3,6 +3,8 @@
 #include <memory>
 #include <string>
 
+#include "platform/http/auth/auth_scheme.h"
+
 namespace platform {
 
 // Kerberos credentials for the run's Negotiate authentication, kept in a
@@ -30,5 +32,14 @@ class KerberosLogin {
 // Whether the session's credential cache holds a ticket for `user` that has
 // not run out; false with `reason` set, naming the user, when it does not.
 bool sessionHoldsTicket(const std::string& user, std::string& reason);
+
+// The ticket that `scheme` needs before any request: Negotiate with a
+// password gets one of its own, held by `own`; with an empty one it signs on
+// as the session, whose cache must hold a valid ticket. Other schemes need
+// none. False with `reason` set when no ticket can be had.
+bool readyKerberosTicket(HttpAuthScheme scheme, const std::string& user,
+                         const std::string& password,
+                         std::unique_ptr<KerberosLogin>& own,
+                         std::string& reason);
 
 }  // namespace platform

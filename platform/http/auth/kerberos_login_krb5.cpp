@@ -3,7 +3,7 @@
 
 #include <ctime>
 
-#include "platform/http/kerberos_login.h"
+#include "platform/http/auth/kerberos_login.h"
 
 namespace platform {
 
