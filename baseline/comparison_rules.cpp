@@ -7,6 +7,7 @@
 #include "platform/core/utf16_text.h"
 #include "platform/os/file_reader.h"
 #include "platform/xml/xml_text_check.h"
+#include "platform/xml/xml_xpath.h"
 
 namespace {
 
@@ -56,24 +57,7 @@ std::vector<std::string> prefixesIn(const std::string& xpath) {
 // Whether the XPath's last step names attributes: `@x`, `@*` or
 // `attribute::x`, outside any predicate.
 bool selectsAttributes(const std::string& xpath) {
-  int depth = 0;
-  std::size_t lastStep = 0;
-  char quote = 0;
-  for (std::size_t at = 0; at < xpath.size(); ++at) {
-    const char c = xpath[at];
-    if (quote != 0) {
-      if (c == quote) quote = 0;
-    } else if (c == '"' || c == '\'') {
-      quote = c;
-    } else if (c == '[' || c == '(') {
-      ++depth;
-    } else if (c == ']' || c == ')') {
-      --depth;
-    } else if (c == '/' && depth == 0) {
-      lastStep = at + 1;
-    }
-  }
-  std::string step = xpath.substr(lastStep);
+  std::string step = platform::xpathSteps(xpath).back();
   step.erase(0, step.find_first_not_of(" \t"));
   return step.rfind("@", 0) == 0 || step.rfind("attribute::", 0) == 0;
 }

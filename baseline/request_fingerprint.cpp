@@ -6,23 +6,10 @@
 #include <vector>
 
 #include "baseline/answer_evaluation.h"
+#include "baseline/fnv1a.h"
 #include "platform/xml/xml_normal_form.h"
 
 namespace {
-
-// FNV-1a: defined byte by byte, so no platform can change it.
-class Fnv1a {
- public:
-  void add(std::string_view text) {
-    for (const char c : text) {
-      hash_ = (hash_ ^ static_cast<unsigned char>(c)) * 0x100000001b3ULL;
-    }
-  }
-  std::uint64_t value() const { return hash_; }
-
- private:
-  std::uint64_t hash_ = 0xcbf29ce484222325ULL;
-};
 
 constexpr std::string_view kEnd("", 1);
 

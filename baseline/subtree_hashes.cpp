@@ -1,34 +1,30 @@
 #include <algorithm>
 
 #include "baseline/answer_evaluation.h"
+#include "baseline/fnv1a.h"
 
 using platform::XmlNormalForm;
 
 namespace {
 
-// FNV-1a, then a finish that spreads every bit over the whole word.
+// FNV-1a over each text and its length, then a finish that spreads every
+// bit over the whole word.
 class Hasher {
  public:
   void bytes(std::string_view data) {
-    for (const char c : data) {
-      hash_ = (hash_ ^ static_cast<unsigned char>(c)) * 0x100000001b3ULL;
-    }
+    hash_.add(data);
     number(data.size());
   }
-  void number(std::uint64_t value) {
-    for (int i = 0; i < 8; ++i, value >>= 8) {
-      hash_ = (hash_ ^ (value & 0xFF)) * 0x100000001b3ULL;
-    }
-  }
+  void number(std::uint64_t value) { hash_.addNumber(value); }
   std::uint64_t done() const {
-    std::uint64_t h = hash_;
+    std::uint64_t h = hash_.value();
     h = (h ^ (h >> 33)) * 0xff51afd7ed558ccdULL;
     h = (h ^ (h >> 33)) * 0xc4ceb9fe1a85ec53ULL;
     return h ^ (h >> 33);
   }
 
  private:
-  std::uint64_t hash_ = 0xcbf29ce484222325ULL;
+  Fnv1a hash_;
 };
 
 constexpr std::uint64_t kText = 1;

@@ -10,6 +10,7 @@
 #include <unordered_map>
 
 #include "baseline/difference_text.h"
+#include "baseline/fnv1a.h"
 #include "baseline/sibling_alignment.h"
 #include "platform/xml/xml_text_check.h"
 
@@ -118,11 +119,9 @@ class ChildNames {
   // both unique (a clash of hashes only names them by position).
   std::uint64_t identityHash(std::uint32_t key,
                              const XmlNormalForm::Attribute& attribute) const {
-    std::uint64_t hash = 0xcbf29ce484222325ULL ^ key;
-    for (const char c : side_.form.value(attribute)) {
-      hash = (hash ^ static_cast<unsigned char>(c)) * 0x100000001b3ULL;
-    }
-    return hash | 1;
+    Fnv1a hash(Fnv1a::kOffset ^ key);
+    hash.add(side_.form.value(attribute));
+    return hash.value() | 1;
   }
 
   const Side& side_;

@@ -2,7 +2,11 @@
 
 #include <cstdint>
 
+#include "platform/core/utf8_text.h"
+
 namespace {
+
+using platform::appendUtf8;
 
 constexpr char32_t kReplacement = 0xFFFD;
 constexpr std::size_t kWhole = static_cast<std::size_t>(-1);
@@ -48,24 +52,6 @@ char32_t nextCharacter(std::string_view text, std::size_t& at) {
   }
   at += length;
   return value;
-}
-
-void appendUtf8(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (c >> 18));
-    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
 }
 
 bool isNoncharacter(char32_t c) {

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <string>
 
+#include "platform/core/utf8_text.h"
+
 namespace platform {
 
 namespace {
@@ -178,24 +180,6 @@ char32_t utf32At(const unsigned char* at, bool bigEndian) {
                          (char32_t{at[2]} << 8) | at[3]
                    : (char32_t{at[3]} << 24) | (char32_t{at[2]} << 16) |
                          (char32_t{at[1]} << 8) | at[0];
-}
-
-void appendUtf8(std::string& out, char32_t code) {
-  if (code < 0x80) {
-    out += static_cast<char>(code);
-  } else if (code < 0x800) {
-    out += static_cast<char>(0xC0 | (code >> 6));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  } else if (code < 0x10000) {
-    out += static_cast<char>(0xE0 | (code >> 12));
-    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (code >> 18));
-    out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  }
 }
 
 }  // namespace

@@ -62,32 +62,6 @@ bool looksAtValues(const std::string& xpath) {
   return false;
 }
 
-// The XPath's steps at the top level (outside predicates and literals).
-std::vector<std::string> stepsOf(const std::string& xpath) {
-  std::vector<std::string> steps;
-  std::string step;
-  int depth = 0;
-  char quote = 0;
-  for (const char c : xpath) {
-    if (quote != 0) {
-      if (c == quote) quote = 0;
-    } else if (c == '"' || c == '\'') {
-      quote = c;
-    } else if (c == '[' || c == '(') {
-      ++depth;
-    } else if (c == ']' || c == ')') {
-      --depth;
-    } else if (c == '/' && depth == 0) {
-      steps.push_back(step);
-      step.clear();
-      continue;
-    }
-    step += c;
-  }
-  steps.push_back(step);
-  return steps;
-}
-
 // A predicate that looks at the element's own attributes and place only.
 bool predicateStaysHere(const std::string& predicate) {
   for (std::size_t at = 0; at < predicate.size(); ++at) {
@@ -121,7 +95,7 @@ bool predicateStaysHere(const std::string& predicate) {
 // other XPath.
 int depthOf(const std::string& xpath) {
   if (xpath.empty() || xpath[0] != '/') return -1;
-  const std::vector<std::string> steps = stepsOf(xpath);
+  const std::vector<std::string> steps = xpathSteps(xpath);
   int depth = 0;
   for (std::size_t i = 1; i < steps.size(); ++i) {
     std::string step = steps[i];
@@ -361,6 +335,32 @@ void XmlXPathView::maskSelected() {
   }
   tree_->last = pugi::xpath_node_set();
   if (takeAllocationFailure()) outOfMemory();
+}
+
+// The XPath's steps at the top level (outside predicates and literals).
+std::vector<std::string> xpathSteps(const std::string& xpath) {
+  std::vector<std::string> steps;
+  std::string step;
+  int depth = 0;
+  char quote = 0;
+  for (const char c : xpath) {
+    if (quote != 0) {
+      if (c == quote) quote = 0;
+    } else if (c == '"' || c == '\'') {
+      quote = c;
+    } else if (c == '[' || c == '(') {
+      ++depth;
+    } else if (c == ']' || c == ')') {
+      --depth;
+    } else if (c == '/' && depth == 0) {
+      steps.push_back(step);
+      step.clear();
+      continue;
+    }
+    step += c;
+  }
+  steps.push_back(step);
+  return steps;
 }
 
 }  // namespace platform

@@ -75,4 +75,7 @@ class XmlXPathView {
   std::unique_ptr<Tree> tree_;
 };
 
+// The XPath's steps at the top level (outside predicates and literals).
+std::vector<std::string> xpathSteps(const std::string& xpath);
+
 }  // namespace platform
