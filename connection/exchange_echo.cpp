@@ -59,7 +59,7 @@ void showExchange(TOVIDOM_Node& request, const std::string& answer,
   }
   // The answer as XML shows its references resolved: a secret an answer
   // wrote as references is hidden here too.
-  std::cout << secrets.hidden(shown.str()) << "\tPress any key to continue ..."
-            << std::endl;
+  std::cout << secrets.hiddenInMarkup(shown.str())
+            << "\tPress any key to continue ..." << std::endl;
   _getch();
 }

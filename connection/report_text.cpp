@@ -10,10 +10,11 @@ namespace {
 
 void appendShown(std::string& out, const SecretMask* secrets,
                  const std::string& text, bool asText) {
-  if (secrets == nullptr || !secrets->appearsIn(text)) {
+  if (secrets == nullptr || !secrets->appearsInMarkup(text)) {
     platform::appendXmlEscaped(out, text.data(), text.size(), asText);
   } else {
-    const std::string shown = secrets->hidden(text);
+    // An answer's text may spell a secret in references or CDATA.
+    const std::string shown = secrets->hiddenInMarkup(text);
     platform::appendXmlEscaped(out, shown.data(), shown.size(), asText);
   }
 }

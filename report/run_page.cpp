@@ -37,8 +37,8 @@ RunPage::RunPage() : slowest_(kSlowest), grown_(kSlowest) {}
 
 std::string RunPage::shown(std::string_view text, std::size_t width) const {
   std::string kept(text);
-  if (secrets_ != nullptr && secrets_->appearsIn(kept)) {
-    kept = secrets_->hidden(kept);
+  if (secrets_ != nullptr && secrets_->appearsInMarkup(kept)) {
+    kept = secrets_->hiddenInMarkup(kept);
   }
   return html::cut(kept, width);
 }

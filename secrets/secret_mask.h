@@ -33,6 +33,12 @@ class SecretMask {
   // cut, so that none shows in part.
   std::string hiddenHead(std::string_view text, std::size_t most,
                          std::vector<std::size_t>* at = nullptr) const;
+  // `text` as XML markup shown to a person (the report, the page, the
+  // echo): hidden as above, and also where the markup spells a secret in
+  // character references, entities or CDATA sections (`s3&#99;ret`,
+  // `s3<![CDATA[cr]]>et`), the whole spelling going.
+  std::string hiddenInMarkup(std::string_view text) const;
+  bool appearsInMarkup(std::string_view text) const;
 
  private:
   void keep(const std::string& secret);

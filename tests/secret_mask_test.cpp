@@ -31,6 +31,29 @@ TEST(SecretMaskTest, HidesEverySecretBeforeACut) {
   EXPECT_EQ(short_.hiddenHead("xxab", 3), "xx*");
 }
 
+TEST(SecretMaskTest, MarkupThatSpellsASecretIsHiddenWhole) {
+  SecretMask secrets;
+  secrets.add("s3cret");
+  const struct {
+    const char* markup;
+    const char* shown;
+  } cases[] = {
+      {"<p>s3&#99;ret</p>", "<p>***</p>"},
+      {"<p a=\"&#x73;3cre&#116;\"/>", "<p a=\"***\"/>"},
+      {"<t>cdata s3<![CDATA[cr]]>et!</t>", "<t>cdata ***!</t>"},
+      {"<![CDATA[s3cret]]> and s3cr&#101;t", "<![CDATA[***]]> and ***"},
+      // Not the secret once resolved: left as it is.
+      {"s3&#99;rex &bogus; <![CDATA[s3c", "s3&#99;rex &bogus; <![CDATA[s3c"},
+      {"s3&amp;cret", "s3&amp;cret"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(secrets.hiddenInMarkup(c.markup), c.shown) << c.markup;
+    EXPECT_EQ(secrets.appearsInMarkup(c.markup),
+              std::string(c.markup) != c.shown)
+        << c.markup;
+  }
+}
+
 TEST(SecretMaskTest, AFileOfTheRunNeverHoldsASecret) {
   test_support::TempDir dir;
   SecretMask secrets;
