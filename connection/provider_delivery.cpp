@@ -99,13 +99,13 @@ bool ProviderDelivery::deliver(const char* type, const char* action,
   if (secrets_->appearsIn(lastAnswer_.body)) {
     lastAnswer_.body = secrets_->hidden(lastAnswer_.body, &lastHiddenAt_);
   }
-  keepAnswer(request);
+  // Counted before the answers file is written: an answer that cannot be
+  // kept still reached the provider, and the summary says so.
   const long status = lastAnswer_.status;
-  if (status >= 200 && status <= 299) {
-    ++accepted_;
-    return true;
-  }
-  ++rejected_;
+  const bool accepted = status >= 200 && status <= 299;
+  ++(accepted ? accepted_ : rejected_);
+  keepAnswer(request);
+  if (accepted) return true;
   const std::string reason = rejectionReason(lastAnswer_.body, *secrets_);
   std::cerr << "Rejected by the provider: " << type << ' ' << action
             << " (HTTP " << status << ")" << (reason.empty() ? "" : ": ")

@@ -422,6 +422,24 @@ TEST_F(DeliveryTest, AnswersCanBeKeptAndStepped) {
           closed + "\tPress any key to continue ...\n");
 }
 
+TEST_F(DeliveryTest, AnAnswerThatCannotBeKeptIsStillCounted) {
+  if (!test_support::hasFullDevice()) GTEST_SKIP() << "no /dev/full here";
+  StandInProvider provider(dir.path());
+  RunOptions full;
+  full.env.emplace_back("MDPROVIDER_RESPONSES", "/dev/full");
+  const RunResult result =
+      run(provider.address(), {"-t", "AC", "-c", "P", "-s", "log.xml"}, full);
+  // The create went and was answered: a rerun with -c would be refused, so
+  // the summary must not say that nothing reached the provider.
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(provider.requests().size(), 1u);
+  EXPECT_EQ(result.out,
+            "Failed to write \"/dev/full\": No space left on device\n");
+  EXPECT_EQ(beforeSummary(result.err, "1 requests to " + provider.address() +
+                                          ": 1 accepted, 0 rejected"),
+            "");
+}
+
 TEST_F(DeliveryTest, TheExamplesBuildAModelThatTheScriptsRead) {
   for (const char* name :
        {"action_log.xml", "ma_query.xml", "stylesheet.xml"}) {
