@@ -1,10 +1,13 @@
 #include "client/run_settings.h"
 
+#include "connection/provider_address.h"
 #include "platform/os/environment.h"
 
 RunSettings readRunSettings() {
+  // cmd keeps a blank typed before the end of a `set` line: no value means
+  // one, and no file name ends in one on Windows.
   const auto value = [](const char* name) {
-    return platform::environmentValue(name);
+    return withoutBlanksAround(platform::environmentValue(name));
   };
   RunSettings settings;
   settings.trace = value("MDPROVIDER_TRACE");

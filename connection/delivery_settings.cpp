@@ -15,16 +15,31 @@ namespace {
 constexpr long kDefaultTimeoutSeconds = 60;
 constexpr long kDefaultAnswerLimitMiB = 256;
 
-// A positive whole number, digits only, at most nine of them; 0 when it is
-// not one.
-long wholeNumber(const std::string& text) {
-  if (text.empty() || text.size() > 9) return 0;
+constexpr long kMostTimeoutSeconds = 2147483;  // libcurl's most, in ms
+constexpr long kMostAnswerLimitMiB = 999999999;
+
+// A positive whole number, digits only: 0 when it is not one, -1 when it is
+// more than `most`.
+long wholeNumber(const std::string& text, long most) {
+  if (text.empty()) return 0;
   long value = 0;
   for (const char c : text) {
     if (c < '0' || c > '9') return 0;
-    value = value * 10 + (c - '0');
+    if (value <= most) value = value * 10 + (c - '0');
   }
+  if (value > most) return -1;
   return value;
+}
+
+// The message for a number setting that is not one, or too large.
+std::string notANumber(const char* name, const std::string& value, long read,
+                       long most, const char* unit) {
+  std::string problem = std::string(name) + "=\"" + value + "\" is ";
+  if (read < 0) {
+    return problem + "more than " + std::to_string(most) + " " + unit +
+           ", the most it may be";
+  }
+  return problem + "not a positive whole number of " + unit;
 }
 
 // The settings file's address, for MDPROVIDER_DELIVER=1, and how the run
@@ -96,19 +111,22 @@ bool readDeliverySettings(const Credentials& credentials,
 
   const std::string& timeout = variables.timeout;
   settings.http.timeoutSeconds =
-      timeout.empty() ? kDefaultTimeoutSeconds : wholeNumber(timeout);
+      timeout.empty() ? kDefaultTimeoutSeconds
+                      : wholeNumber(timeout, kMostTimeoutSeconds);
   if (settings.http.timeoutSeconds <= 0) {
-    problem = "MDPROVIDER_TIMEOUT=\"" + timeout +
-              "\" is not a positive whole number of seconds";
+    problem =
+        notANumber("MDPROVIDER_TIMEOUT", timeout, settings.http.timeoutSeconds,
+                   kMostTimeoutSeconds, "seconds");
     return false;
   }
 
   const std::string& limit = variables.answerLimit;
-  settings.answerLimitMiB =
-      limit.empty() ? kDefaultAnswerLimitMiB : wholeNumber(limit);
+  settings.answerLimitMiB = limit.empty()
+                                ? kDefaultAnswerLimitMiB
+                                : wholeNumber(limit, kMostAnswerLimitMiB);
   if (settings.answerLimitMiB <= 0) {
-    problem = "MDPROVIDER_ANSWER_LIMIT=\"" + limit +
-              "\" is not a positive whole number of MiB";
+    problem = notANumber("MDPROVIDER_ANSWER_LIMIT", limit,
+                         settings.answerLimitMiB, kMostAnswerLimitMiB, "MiB");
     return false;
   }
   settings.http.answerLimit = static_cast<std::size_t>(settings.answerLimitMiB)

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -615,15 +616,40 @@ TEST_F(DeliveryTest, SettingsAndTheirAbsence) {
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(result.err, message + "\nCould not initialize the client");
   }
-  for (const char* timeout : {"0", "-5", "1.5", "abc", "99999999999"}) {
+  const std::pair<const char*, bool> timeouts[] = {
+      {"0", false},
+      {"-5", false},
+      {"1.5", false},
+      {"abc", false},
+      {"99999999999", true},
+      {"2147484", true},
+      {"12345678901234567890", true}};
+  for (const auto& [timeout, tooLarge] : timeouts) {
     RunOptions bad;
     bad.env.emplace_back("MDPROVIDER_TIMEOUT", timeout);
     result = run(provider.address(), {"-c", "P"}, bad);
     EXPECT_EQ(result.status, 1);
+    const std::string why =
+        tooLarge ? "more than 2147483 seconds, the most it may be"
+                 : "not a positive whole number of seconds";
     EXPECT_EQ(result.err, "MDPROVIDER_TIMEOUT=\"" + std::string(timeout) +
-                              "\" is not a positive whole number of seconds"
+                              "\" is " + why +
                               "\nCould not initialize the client");
   }
+  RunOptions huge;
+  huge.env.emplace_back("MDPROVIDER_ANSWER_LIMIT", "1000000000");
+  result = run(provider.address(), {"-c", "P"}, huge);
+  EXPECT_EQ(result.err,
+            "MDPROVIDER_ANSWER_LIMIT=\"1000000000\" is more than 999999999 "
+            "MiB, the most it may be\nCould not initialize the client");
+  // cmd's `set` keeps a blank typed before the end of the line.
+  RunOptions blanks;
+  blanks.env = {{"MDPROVIDER_TIMEOUT", " 30\t"},
+                {"MDPROVIDER_RESPONSES", "answers.bin "}};
+  result = run(provider.address(), {"-c", "Blanks"}, blanks);
+  EXPECT_EQ(result.status, 0) << result.err;
+  EXPECT_TRUE(std::filesystem::exists(dir.path() + "/answers.bin"));
+  std::filesystem::remove(dir.path() + "/answers.bin");
   // Without delivery the other settings change nothing and nothing is sent.
   RunOptions off;
   off.env = {{"MDPROVIDER_TIMEOUT", "abc"},
@@ -634,7 +660,7 @@ TEST_F(DeliveryTest, SettingsAndTheirAbsence) {
   EXPECT_EQ(result.out, kReplayConsole);
   EXPECT_EQ(result.err, "");
   EXPECT_FALSE(std::filesystem::exists(dir.path() + "/answers.bin"));
-  EXPECT_EQ(provider.requests().size(), 6u);
+  EXPECT_EQ(provider.requests().size(), 6u + 2u);  // + the run with blanks
 }
 
 }  // namespace
