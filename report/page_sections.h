@@ -25,7 +25,8 @@ struct PageVerdict {
 };
 PageVerdict verdictOf(const RunPage& page);
 
-void writeRunSection(HtmlOut& out, const RunPage& page, const PageVerdict& verdict);
+void writeRunSection(HtmlOut& out, const RunPage& page,
+                     const PageVerdict& verdict);
 void writeTimesSection(HtmlOut& out, const RunPage& page);
 void writeSlowestSection(HtmlOut& out, const RunPage& page);
 void writeListedSection(HtmlOut& out, const RunPage& page);
