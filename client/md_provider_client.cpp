@@ -4,6 +4,7 @@
 #include <string>
 
 #include "connection/run_files.h"
+#include "platform/os/console.h"
 #include "platform/os/host_name.h"
 
 MDProviderClient::MDProviderClient()
@@ -12,7 +13,8 @@ MDProviderClient::MDProviderClient()
       authNamespace(""),
       firstSeq(0),
       lastSeq(-1),
-      createProject(false) {}
+      createProject(false),
+      console(platform::standardOutputIsTerminal()) {}
 
 MDProviderClient::~MDProviderClient() { password.wipe(); }
 
@@ -75,6 +77,4 @@ bool MDProviderClient::openReport() {
   return true;
 }
 
-void MDProviderClient::printMessage(const char* text) {
-  std::cout << text << std::endl;
-}
+void MDProviderClient::printMessage(const char* text) { console.line(text); }

@@ -6,6 +6,7 @@
 
 #include "baseline/answer_judge.h"
 #include "client/run_settings.h"
+#include "connection/console_pacing.h"
 #include "connection/junit_report.h"
 #include "connection/provider_delivery.h"
 #include "connection/run_record.h"
@@ -68,7 +69,8 @@ class MDProviderClient {
   // paired with were removed from the log.
   void finishComparison();
 
-  // Writes the text and a line end to standard output, and flushes it.
+  // Writes the text and a line end to standard output, flushed at once at a
+  // terminal and otherwise as ConsolePacing says.
   void printMessage(const char* text);
 
   // The request envelope: builds and serializes one request and, while
@@ -121,6 +123,7 @@ class MDProviderClient {
   bool createProject;
   // Every variable of the run, read once when it starts.
   RunSettings settings;
+  ConsolePacing console;
   // Where every serialized request is copied when a trace is asked for.
   SecretFile requestTrace;
   // What no output may show: the password, and one in the address.

@@ -75,6 +75,8 @@ void ProviderDelivery::end() {
 bool ProviderDelivery::deliver(const char* type, const char* action,
                                const char* text, std::size_t size,
                                TOVIDOM_Node& request) {
+  // What the run said goes out before it waits for the provider.
+  std::cout.flush();
   const auto started = std::chrono::steady_clock::now();
   try {
     lastAnswer_ = http_->post(text, size);
