@@ -18,6 +18,7 @@ status=0
 baseline=()
 [[ -n "${2:-}" ]] && baseline=(--baseline "$2")
 python3 bench/run_benchmarks.py build-bench bench/data --rounds "${1:-5}" "${baseline[@]}" || status=1
+python3 bench/replay_floor.py build-bench bench/data --rounds "${1:-5}" || status=1
 build-bench/bench/request_benchmark --benchmark_min_time=0.5
 python3 bench/delivery_benchmark.py build-bench bench/data --rounds 5 || status=1
 python3 bench/baseline_delivery_benchmark.py build-bench bench/data --rounds 5 || status=1

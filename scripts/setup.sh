@@ -12,7 +12,7 @@ for option in "$@"; do
       apache2 apache2-utils libapache2-mod-auth-gssapi krb5-kdc krb5-admin-server krb5-user
       winbind tinyproxy chromium python3-html5lib) ;;
     --windows) packages+=(g++-mingw-w64-x86-64-posix wine wine64 dpkg-dev zip googletest) ;;
-    --bench) packages+=(libbenchmark-dev libxml2-utils libxml2-dev python3 nginx-light wrk) ;;
+    --bench) packages+=(libbenchmark-dev libxml2-utils libxml2-dev expat python3 nginx-light wrk) ;;
     *) echo "setup.sh: unknown option $option" >&2; exit 2 ;;
   esac
 done
