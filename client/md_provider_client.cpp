@@ -3,7 +3,7 @@
 #include <iostream>
 #include <string>
 
-#include "connection/run_files.h"
+#include "client/run_files.h"
 #include "platform/os/console.h"
 #include "platform/os/host_name.h"
 

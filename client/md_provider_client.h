@@ -6,13 +6,13 @@
 
 #include "baseline/answer_judge.h"
 #include "client/run_settings.h"
-#include "connection/console_pacing.h"
-#include "connection/junit_report.h"
-#include "connection/provider_delivery.h"
-#include "connection/run_record.h"
+#include "console/console_pacing.h"
+#include "delivery/provider_delivery.h"
 #include "platform/core/i18n_string.h"
 #include "report/page_file.h"
 #include "report/run_page.h"
+#include "run_record/junit_report.h"
+#include "run_record/run_record.h"
 #include "secrets/secret_file.h"
 #include "secrets/secret_mask.h"
 

@@ -63,9 +63,10 @@ bool MDProviderClient::processRequest(const I18NString& type,
     runRecord.pass();
     return true;
   }
-  const bool accepted = delivery.deliver(
+  const DeliveryOutcome& outcome = delivery.deliver(
       type.c_str(), action.c_str(), buffer.data(), buffer.size() - 1, envelope);
-  const platform::HttpAnswer& answer = delivery.lastAnswer();
+  const bool accepted = outcome.accepted;
+  const platform::HttpAnswer& answer = outcome.answer;
   Answered answered;
   answered.key = name;
   answered.request = {buffer.data(), buffer.size() - 1};
@@ -75,9 +76,9 @@ bool MDProviderClient::processRequest(const I18NString& type,
   answered.payload = canonical;
   answered.status = answer.status;
   answered.mediaType = answer.mediaType;
-  answered.milliseconds = delivery.lastMilliseconds();
+  answered.milliseconds = outcome.milliseconds;
   answered.body = answer.body;
-  answered.hiddenAt = &delivery.lastHiddenAt();
+  answered.hiddenAt = &outcome.hiddenAt;
   Judgement judgement = judge.judge(answered);
   runRecord.answered(answer.status, accepted);
   if (judgement.baselineMilliseconds >= 0) {
@@ -96,7 +97,7 @@ bool MDProviderClient::processRequest(const I18NString& type,
   // of an accepted answer says more than its status; a rejection keeps its
   // status and its answer, the differences beside them.
   if (!accepted) {
-    runRecord.fail(answer.status, answer.body, delivery.lastRejection(),
+    runRecord.fail(answer.status, answer.body, outcome.rejection,
                    judgement.request ? judgement.request->details : "");
   } else if (judgement.request) {
     runRecord.fail(judgement.request->message, judgement.request->details);

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "client/md_provider_client.h"
-#include "connection/junit_report.h"
+#include "run_record/junit_report.h"
 
 namespace {
 

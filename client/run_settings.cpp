@@ -1,6 +1,6 @@
 #include "client/run_settings.h"
 
-#include "connection/provider_address.h"
+#include "delivery/provider_address.h"
 #include "platform/os/environment.h"
 
 RunSettings readRunSettings() {

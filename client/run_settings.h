@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "baseline/answer_judge.h"
-#include "connection/delivery_settings.h"
-#include "connection/run_files.h"
+#include "client/run_files.h"
+#include "delivery/delivery_settings.h"
 
 struct RunSettings {
   std::string trace;   // MDPROVIDER_TRACE

@@ -16,8 +16,8 @@
 #include <sstream>
 #include <string>
 
-#include "connection/endpoint_settings.h"
-#include "connection/startup_configuration_lookup.h"
+#include "client/startup_configuration_lookup.h"
+#include "delivery/endpoint_settings.h"
 #include "fuzz/fuzz_support.h"
 #include "platform/core/tov_exception.h"
 

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "client/md_provider_client.h"
-#include "connection/replay_progress.h"
+#include "console/replay_progress.h"
 #include "platform/core/decimal_number.h"
 #include "platform/core/tov_exception.h"
 #include "platform/os/console.h"

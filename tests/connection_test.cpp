@@ -3,9 +3,9 @@
 
 #include <memory>
 
-#include "connection/endpoint_settings.h"
-#include "connection/exchange_echo.h"
-#include "connection/startup_configuration_lookup.h"
+#include "client/startup_configuration_lookup.h"
+#include "delivery/endpoint_settings.h"
+#include "delivery/exchange_echo.h"
 #include "platform/core/tov_exception.h"
 #include "platform/xml/xml_document.h"
 #include "tests/test_support.h"
@@ -158,7 +158,7 @@ TEST_F(ExchangeEchoTest, AMalformedResponseThrowsBeforeAnyOutput) {
 
 }  // namespace
 
-#include "connection/provider_address.h"
+#include "delivery/provider_address.h"
 #include "platform/http/http_address.h"
 
 namespace {

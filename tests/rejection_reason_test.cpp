@@ -1,7 +1,7 @@
 // The reason a rejection's console line gives: what the answer says, on one
 // short line, never more of a secret than "***".
 
-#include "connection/rejection_reason.h"
+#include "delivery/rejection_reason.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "connection/exchange_echo.h"
+#include "delivery/exchange_echo.h"
 
 #include <cstring>
 #include <iostream>

@@ -1,4 +1,4 @@
-#include "connection/startup_configuration_lookup.h"
+#include "client/startup_configuration_lookup.h"
 
 #include <iostream>
 #include <memory>

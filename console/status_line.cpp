@@ -1,4 +1,4 @@
-#include "connection/status_line.h"
+#include "console/status_line.h"
 
 #include <iostream>
 #include <streambuf>

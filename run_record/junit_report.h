@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <string>
 
-#include "connection/report_text.h"
 #include "platform/os/atomic_file.h"
+#include "run_record/report_text.h"
 
 class SecretMask;
 

@@ -1,4 +1,4 @@
-#include "connection/replay_progress.h"
+#include "console/replay_progress.h"
 
 #include <cstdio>
 

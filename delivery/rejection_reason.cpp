@@ -1,4 +1,4 @@
-#include "connection/rejection_reason.h"
+#include "delivery/rejection_reason.h"
 
 #include <memory>
 

@@ -1,4 +1,4 @@
-#include "connection/junit_report.h"
+#include "run_record/junit_report.h"
 
 namespace {
 

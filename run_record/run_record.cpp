@@ -1,4 +1,4 @@
-#include "connection/run_record.h"
+#include "run_record/run_record.h"
 
 #include "report/run_page.h"
 #include "secrets/secret_mask.h"

@@ -1,4 +1,4 @@
-#include "connection/console_pacing.h"
+#include "console/console_pacing.h"
 
 #include <iostream>
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "connection/junit_report.h"
+#include "run_record/junit_report.h"
 
 class RunPage;
 class SecretMask;

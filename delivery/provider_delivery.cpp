@@ -1,12 +1,12 @@
-#include "connection/provider_delivery.h"
+#include "delivery/provider_delivery.h"
 
 #include <chrono>
 #include <iostream>
 #include <memory>
 
-#include "connection/delivery_settings.h"
-#include "connection/exchange_echo.h"
-#include "connection/rejection_reason.h"
+#include "delivery/delivery_settings.h"
+#include "delivery/exchange_echo.h"
+#include "delivery/rejection_reason.h"
 #include "platform/core/tov_exception.h"
 #include "platform/core/wipe.h"
 #include "platform/http/auth/auth_challenges.h"
@@ -72,15 +72,19 @@ void ProviderDelivery::end() {
   kerberos_.reset();
 }
 
-bool ProviderDelivery::deliver(const char* type, const char* action,
-                               const char* text, std::size_t size,
-                               TOVIDOM_Node& request) {
+const DeliveryOutcome& ProviderDelivery::deliver(const char* type,
+                                                 const char* action,
+                                                 const char* text,
+                                                 std::size_t size,
+                                                 TOVIDOM_Node& request) {
   // What the run said goes out before it waits for the provider.
   std::cout.flush();
+  DeliveryOutcome& outcome = outcome_;
+  platform::HttpAnswer& answer = outcome.answer;
   const auto started = std::chrono::steady_clock::now();
   try {
-    lastAnswer_ = http_->post(text, size);
-    lastMilliseconds_ =
+    answer = http_->post(text, size);
+    outcome.milliseconds =
         static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(
                               std::chrono::steady_clock::now() - started)
                               .count());
@@ -89,7 +93,7 @@ bool ProviderDelivery::deliver(const char* type, const char* action,
     throw new TOVException("Failed to deliver the request to " + address_ +
                            ": " + failure->getErrorCodeString());
   }
-  if (lastAnswer_.kind == platform::HttpAnswer::Kind::kTooLarge) {
+  if (answer.kind == platform::HttpAnswer::Kind::kTooLarge) {
     throw new TOVException("Failed to deliver the request to " + address_ +
                            ": the answer is larger than " +
                            std::to_string(answerLimitMiB_) +
@@ -97,41 +101,39 @@ bool ProviderDelivery::deliver(const char* type, const char* action,
                            "run hold");
   }
   // An answer may echo a secret: nothing the run writes shows it.
-  lastHiddenAt_.clear();
-  if (secrets_->appearsIn(lastAnswer_.body)) {
-    lastAnswer_.body = secrets_->hidden(lastAnswer_.body, &lastHiddenAt_);
+  outcome.hiddenAt.clear();
+  if (secrets_->appearsIn(answer.body)) {
+    answer.body = secrets_->hidden(answer.body, &outcome.hiddenAt);
   }
+  const bool keptAsking =
+      answer.kind == platform::HttpAnswer::Kind::kKeptAsking;
+  outcome.rejection =
+      keptAsking ? "the provider kept asking for credentials" : "";
   // Counted before the answers file is written: an answer that cannot be
   // kept still reached the provider, and the summary says so.
-  const long status = lastAnswer_.status;
-  const bool accepted = status >= 200 && status <= 299;
-  ++(accepted ? accepted_ : rejected_);
+  const long status = answer.status;
+  outcome.accepted = status >= 200 && status <= 299;
+  ++(outcome.accepted ? accepted_ : rejected_);
   keepAnswer(request);
-  if (accepted) return true;
-  const std::string reason = rejectionReason(lastAnswer_.body, *secrets_);
+  if (outcome.accepted) return outcome;
+  const std::string reason = rejectionReason(answer.body, *secrets_);
   std::cerr << "Rejected by the provider: " << type << ' ' << action
             << " (HTTP " << status << ")" << (reason.empty() ? "" : ": ")
             << reason << std::endl;
-  if (lastAnswer_.kind == platform::HttpAnswer::Kind::kKeptAsking) {
+  if (keptAsking) {
     std::cerr << "The provider kept asking for credentials: the request is "
                  "not sent again"
               << std::endl;
   }
   tellOfferedSchemes();
-  return false;
-}
-
-const char* ProviderDelivery::lastRejection() const {
-  return lastAnswer_.kind == platform::HttpAnswer::Kind::kKeptAsking
-             ? "the provider kept asking for credentials"
-             : "";
+  return outcome;
 }
 
 void ProviderDelivery::tellOfferedSchemes() {
-  const auto& offered = lastAnswer_.offeredSchemes;
+  const auto& offered = outcome_.answer.offeredSchemes;
   if (toldOffered_) return;
   // A run without -u sends no credentials: the provider wants some.
-  if (schemeName_.empty() && lastAnswer_.status == 401) {
+  if (schemeName_.empty() && outcome_.answer.status == 401) {
     toldOffered_ = true;
     std::cerr << "The provider asks for credentials";
     for (std::size_t i = 0; i < offered.size(); ++i) {
@@ -155,11 +157,11 @@ void ProviderDelivery::keepAnswer(TOVIDOM_Node& request) {
   if (responses_.isOpen()) {
     // The body, then its NUL, with the system before the next request; two
     // writes, so that a large answer is not copied to join them.
-    const std::string& body = lastAnswer_.body;
+    const std::string& body = outcome_.answer.body;
     responses_.append(body.data(), body.size());
     responses_.append("", 1);
   }
   if (echo_) {
-    showExchange(request, lastAnswer_.body, *secrets_);
+    showExchange(request, outcome_.answer.body, *secrets_);
   }
 }

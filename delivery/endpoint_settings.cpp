@@ -1,6 +1,6 @@
-#include "connection/endpoint_settings.h"
+#include "delivery/endpoint_settings.h"
 
-#include "connection/provider_address.h"
+#include "delivery/provider_address.h"
 #include "platform/core/resources.h"
 #include "platform/os/file_test.h"
 #include "platform/os/paths.h"

@@ -1,4 +1,4 @@
-#include "connection/provider_address.h"
+#include "delivery/provider_address.h"
 
 #include <cctype>
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "connection/status_line.h"
+#include "console/status_line.h"
 
 // One line on standard error that shows how far a long delivering replay
 // is, redrawn at most ten times a second and erased when the replay ends,

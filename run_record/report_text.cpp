@@ -1,4 +1,4 @@
-#include "connection/report_text.h"
+#include "run_record/report_text.h"
 
 #include <charconv>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "connection/run_files.h"
+#include "client/run_files.h"
 
 #include <vector>
 

@@ -1,11 +1,11 @@
-#include "connection/delivery_settings.h"
+#include "delivery/delivery_settings.h"
 
 #include <memory>
 #include <vector>
 
-#include "connection/endpoint_settings.h"
-#include "connection/provider_address.h"
-#include "connection/provider_delivery.h"
+#include "delivery/endpoint_settings.h"
+#include "delivery/provider_address.h"
+#include "delivery/provider_delivery.h"
 #include "platform/core/tov_exception.h"
 #include "platform/os/file_reader.h"
 #include "platform/os/paths.h"

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "connection/delivery_settings.h"
+#include "delivery/delivery_settings.h"
 #include "platform/http/auth/kerberos_login.h"
 #include "platform/http/http_client.h"
 #include "secrets/secret_file.h"
@@ -21,6 +21,21 @@ struct Credentials {
   std::string password;
   std::string authNamespace;
   ~Credentials();
+};
+
+// What one request came to at the provider, as the client, the judge and
+// the record read it. A request that got no answer is no outcome: it
+// throws.
+struct DeliveryOutcome {
+  bool accepted = false;  // a 2xx status
+  // The status, media type and body, the secrets hidden in the body.
+  platform::HttpAnswer answer;
+  // Where the body holds "***" for a secret it held.
+  std::vector<std::size_t> hiddenAt;
+  // From the send to the whole answer.
+  long milliseconds = -1;
+  // Why a rejection came, when more than its status tells it.
+  const char* rejection = "";
 };
 
 // Delivery of the run's requests to the provider, switched on by
@@ -45,28 +60,21 @@ class ProviderDelivery {
   // The connection and the credentials go: at the end of the run.
   void end();
 
-  // Delivers one serialized request. True when the provider accepted it
-  // (2xx); false, with a line on standard error (with the reason the answer
-  // gives), when it answered with another status, and once a run another
-  // line when a challenge asks for none of the scheme in use, or a 401
-  // asks a run without a user name for credentials. Throws a TOVException when
-  // no answer came back or it was larger than the run holds.
-  bool deliver(const char* type, const char* action, const char* text,
-               std::size_t size, TOVIDOM_Node& request);
+  // Delivers one serialized request; the outcome stays until the next one.
+  // A status other than 2xx writes a line on standard error (with the
+  // reason the answer gives), and once a run another line when a challenge
+  // asks for none of the scheme in use, or a 401 asks a run without a user
+  // name for credentials. Throws a TOVException when no answer came back or
+  // it was larger than the run holds.
+  const DeliveryOutcome& deliver(const char* type, const char* action,
+                                 const char* text, std::size_t size,
+                                 TOVIDOM_Node& request);
 
   // The address without credentials, for messages.
   const std::string& address() const { return address_; }
   long answered() const { return accepted_ + rejected_; }
   long accepted() const { return accepted_; }
   long rejected() const { return rejected_; }
-  // The answer to the last request that got one, the secrets hidden.
-  const platform::HttpAnswer& lastAnswer() const { return lastAnswer_; }
-  // Where its body holds "***" for a secret it held.
-  const std::vector<std::size_t>& lastHiddenAt() const { return lastHiddenAt_; }
-  // How long it took, from the send to the whole answer.
-  long lastMilliseconds() const { return lastMilliseconds_; }
-  // Why the last rejection came, when more than its status tells it.
-  const char* lastRejection() const;
 
  private:
   void tellOfferedSchemes();
@@ -83,7 +91,5 @@ class ProviderDelivery {
   bool echo_ = false;
   long accepted_ = 0;
   long rejected_ = 0;
-  platform::HttpAnswer lastAnswer_;
-  std::vector<std::size_t> lastHiddenAt_;
-  long lastMilliseconds_ = -1;
+  DeliveryOutcome outcome_;
 };
