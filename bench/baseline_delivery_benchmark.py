@@ -16,7 +16,7 @@ import subprocess
 import sys
 import tempfile
 
-from bench_timing import benchmark_arguments, free_port, measure, start_nginx, wait_for_port
+from bench_timing import benchmark_arguments, free_port, measure, start_nginx, wait_for_port, log_of
 
 # Two answers with the same content: the second in another form.
 LOCATIONS = """
@@ -32,14 +32,6 @@ RECORDING_LIMIT = 1.10
 SAME_LIMIT = 1.15
 NORMALISING_LIMIT = 1.6
 PEAK_LIMIT_MIB = 64
-
-
-def log_of(build, data, name, count):
-    log = os.path.abspath(os.path.join(data, name))
-    if not os.path.exists(log):
-        subprocess.run([os.path.join(build, "bench", "generate_action_log"), str(count), "small",
-                        "ascending", "0", log], check=True)
-    return log
 
 
 def main():

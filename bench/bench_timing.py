@@ -1,5 +1,5 @@
-"""What the benchmark scripts share: their arguments, timing one run of a program, and nginx on
-a free loopback port."""
+"""What the benchmark scripts share: their arguments, the action logs they replay, timing one
+run of a program, and nginx on a free loopback port."""
 
 import argparse
 import os
@@ -13,6 +13,15 @@ import time
 # bench/peak_memory, which runs the program and reports its own peak; set by
 # benchmark_arguments. A child forked from Python would count Python's pages.
 PEAK_MEMORY = None
+
+
+def log_of(build, data, name, count):
+    """The generated log of `count` small transactions in ascending order, made once."""
+    log = os.path.abspath(os.path.join(data, name))
+    if not os.path.exists(log):
+        subprocess.run([os.path.join(build, "bench", "generate_action_log"), str(count), "small",
+                        "ascending", "0", log], check=True)
+    return log
 
 
 def measure(command, env=None):

@@ -16,7 +16,7 @@ import subprocess
 import sys
 import tempfile
 
-from bench_timing import benchmark_arguments, measure, start_nginx
+from bench_timing import benchmark_arguments, measure, start_nginx, log_of
 
 ANSWER = ("<answer type='action' action='execute' status='ok'><object id='obj' "
           "type='Dimension'><property name='caption'>Region</property></object></answer>")
@@ -38,14 +38,6 @@ TIME_LIMIT = 1.05
 PAGE_MEMORY_LIMIT_MIB = 8
 FLAT_LIMIT_MIB = 2
 SIZE_LIMIT_MB = 5
-
-
-def log_of(build, data, name, count):
-    log = os.path.abspath(os.path.join(data, name))
-    if not os.path.exists(log):
-        subprocess.run([os.path.join(build, "bench", "generate_action_log"), str(count), "small",
-                        "ascending", "0", log], check=True)
-    return log
 
 
 def main():

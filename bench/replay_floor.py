@@ -4,17 +4,19 @@
 The client replays the log without delivery, standard output to a file as a CI job keeps it;
 `xmlwf` reads the same log twice, as the replay does (a first pass to count and check, then one
 transaction at a time). Both run in interleaved rounds; CPU is user plus system time of the child.
-With --in-memory, a build of the client from before the replay streamed runs in the same rounds.
-Usage: replay_floor.py BUILD_DIR DATA_DIR [--rounds N] [--in-memory CLIENT]
+With --baseline, a build of the client from before the replay streamed (it held the log in memory)
+runs in the same rounds.
+Usage: replay_floor.py BUILD_DIR DATA_DIR [--rounds N] [--baseline CLIENT]
 """
 
-import argparse
 import os
 import resource
 import statistics
 import subprocess
 import sys
 import tempfile
+
+from bench_timing import benchmark_arguments, log_of
 
 TARGET = 1.5
 
@@ -30,16 +32,8 @@ def cpu_seconds(command, output):
 
 
 def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("build")
-    parser.add_argument("data")
-    parser.add_argument("--rounds", type=int, default=5)
-    parser.add_argument("--in-memory", help="a client from before the replay streamed")
-    arguments = parser.parse_args()
-    log = os.path.abspath(os.path.join(arguments.data, "small_1m.xml"))
-    if not os.path.exists(log):
-        subprocess.run([os.path.join(arguments.build, "bench", "generate_action_log"),
-                        "1000000", "small", "ascending", "0", log], check=True)
+    arguments = benchmark_arguments()
+    log = log_of(arguments.build, arguments.data, "small_1m.xml", 1_000_000)
     client = os.path.abspath(os.path.join(arguments.build, "KesMDProviderClient"))
     samples = {"client": [], "xmlwf x2": [], "in-memory": []}
     with tempfile.TemporaryDirectory() as work:
@@ -49,9 +43,9 @@ def main():
                 cpu_seconds([client, "-t", "AC", "-c", "P", "-s", log], output))
             samples["xmlwf x2"].append(cpu_seconds(["xmlwf", log], output) +
                                        cpu_seconds(["xmlwf", log], output))
-            if arguments.in_memory:
+            if arguments.baseline:
                 samples["in-memory"].append(cpu_seconds(
-                    [arguments.in_memory, "-t", "AC", "-c", "P", "-s", log], output))
+                    [arguments.baseline, "-t", "AC", "-c", "P", "-s", log], output))
     medians = {name: statistics.median(s) for name, s in samples.items() if s}
     for name, value in medians.items():
         print(f"{name:<10} median CPU {value:7.3f} s over {arguments.rounds} rounds")
