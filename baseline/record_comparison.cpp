@@ -99,7 +99,7 @@ Verdict compareRecords(const baseline_file::RecordHeader& answer,
                      : compareBodies(body, theirs, rules, use, &theirs,
                                      marked ? secrets : nullptr);
   }
-  verdict.count = found.size() + difference.count;
+  verdict.count = static_cast<unsigned long>(found.size()) + difference.count;
   for (Difference& each : difference.differences) {
     if (found.size() == BodyDifference::kListed) break;
     found.push_back(std::move(each));

@@ -104,8 +104,7 @@ void writeBaselineSection(HtmlOut& out, const RunPage& page) {
     out.count(page.counts().removed);
     out.raw(" baseline records removed from the log; ");
   }
-  out.count(
-      static_cast<std::uint64_t>(page.unreached() > 0 ? page.unreached() : 0));
+  out.count(static_cast<std::uint64_t>(page.unreached()));
   out.raw(" baseline records not reached.</p>\n");
   digest(out, page);
 

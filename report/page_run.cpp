@@ -112,10 +112,8 @@ void writeRunSection(HtmlOut& out, const RunPage& page,
       card(out, "count-removed", "baseline records removed from the log",
            counts.removed, true);
     }
-    card(
-        out, "count-unreached", "baseline records not reached",
-        static_cast<std::uint64_t>(page.unreached() > 0 ? page.unreached() : 0),
-        false);
+    card(out, "count-unreached", "baseline records not reached",
+         static_cast<std::uint64_t>(page.unreached()), false);
   }
   out.raw("</div>\n</section>\n");
 }

@@ -90,7 +90,7 @@ class RunPage {
   bool keepsDifferenceDetails() const { return differing_.size() < kDiffering; }
   void setDigest(std::vector<DigestLine> lines);
   void setUnmatchedRules(std::vector<std::string> rules);
-  void setUnreached(long records) { unreached_ = records; }
+  void setUnreached(unsigned long long records) { unreached_ = records; }
   // The baseline's recorded time of the request in hand, paired with its
   // own when it ends.
   void recordedTime(double milliseconds);
@@ -138,7 +138,7 @@ class RunPage {
   const std::vector<DigestLine>& digest() const { return digest_; }
   const std::vector<Differing>& differing() const { return differing_; }
   const std::vector<std::string>& unmatchedRules() const { return rules_; }
-  long unreached() const { return unreached_; }
+  unsigned long long unreached() const { return unreached_; }
   // The paired requests' own times and their baseline's.
   const AnswerTimes& pairedTimes() const { return pairedTimes_; }
   const AnswerTimes& recordedTimes() const { return recordedTimes_; }
@@ -170,7 +170,7 @@ class RunPage {
   std::vector<DigestLine> digest_;
   std::vector<Differing> differing_;
   std::vector<std::string> rules_;
-  long unreached_ = 0;
+  unsigned long long unreached_ = 0;
   double recorded_ = -1;  // of the request in hand
   AnswerTimes pairedTimes_;
   AnswerTimes recordedTimes_;

@@ -286,7 +286,8 @@ TEST(BaselineCompareTest, TheCanonicalFormOfADocumentIsThatOfItsText) {
                              payload + "</mdprovider>";
     TOVIDOM_Document document =
         TOVIDOM_DOMImplementation::getInstance()->createDocument();
-    TOVIDOM_Parser(0).parse(text.data(), text.size(), document);
+    TOVIDOM_Parser(0).parse(text.data(),
+                            static_cast<unsigned long>(text.size()), document);
     EXPECT_EQ(platform::canonicalPayload(document), canonicalPayloadOf(text))
         << payload;
   }
