@@ -154,13 +154,15 @@ bool MDProviderClient::finishRun(bool reachedEnd) {
     }
   }
   runRecord.finish();
-  if (report.isOpen() && !report.commit(seconds, reason)) {
+  // A committed report is closed: whether there was one is asked before.
+  const bool reporting = report.isOpen();
+  if (reporting && !report.commit(seconds, reason)) {
     const std::string line =
         "Failed to write the report \"" + report.path() + "\": " + reason;
     std::cerr << line << std::endl;
     page.noteFailure(line);
     finished = false;
-  } else if (report.isOpen() && report.placedAt() != report.path()) {
+  } else if (reporting && report.placedAt() != report.path()) {
     std::cerr << "The report \"" << report.path()
               << "\" is held open by another program; this run's report is \""
               << report.placedAt() << "\"" << std::endl;
