@@ -1,6 +1,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <csignal>
 #include <cstdio>
 
@@ -10,16 +11,20 @@ namespace platform {
 
 namespace {
 
-volatile std::sig_atomic_t requested = 0;
+// Atomic, not only volatile: the signal may land on any of the run's
+// threads, and another one reads it.
+std::atomic<int> requested{0};
+static_assert(std::atomic<int>::is_always_lock_free,
+              "a signal handler may only touch a lock-free atomic");
 
 extern "C" void noteInterruption(int signal) {
-  if (requested != 0) {
+  if (requested.load() != 0) {
     // The second one: as if nothing had caught the first.
     ::signal(signal, SIG_DFL);
     ::raise(signal);
     return;
   }
-  requested = signal;
+  requested.store(signal);
 }
 
 }  // namespace
@@ -38,14 +43,15 @@ void watchForInterruption() {
   ::sigaction(SIGTERM, &action, nullptr);
 }
 
-bool interruptionRequested() { return requested != 0; }
+bool interruptionRequested() { return requested.load() != 0; }
 
 void throwIfInterrupted() {
-  if (requested != 0) throw new RunInterrupted();
+  if (requested.load() != 0) throw new RunInterrupted();
 }
 
 void endAsInterrupted() {
-  const int signal = requested != 0 ? static_cast<int>(requested) : SIGINT;
+  const int caught = requested.load();
+  const int signal = caught != 0 ? caught : SIGINT;
   std::fflush(nullptr);
   ::signal(signal, SIG_DFL);
   ::raise(signal);

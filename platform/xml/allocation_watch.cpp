@@ -9,8 +9,9 @@ namespace platform {
 
 namespace {
 
-// One thread uses the document layer; a plain counter is enough.
-unsigned long failedAllocations = 0;
+// Each thread checks the operations it made: a replay builds requests on
+// one thread while another reads the answers.
+thread_local unsigned long failedAllocations = 0;
 
 }  // namespace
 
