@@ -5,6 +5,7 @@
 #include <string>
 
 #include "baseline/answer_judge.h"
+#include "client/built_request.h"
 #include "client/run_settings.h"
 #include "console/console_pacing.h"
 #include "delivery/provider_delivery.h"
@@ -93,6 +94,15 @@ class MDProviderClient {
                             const I18NString& scriptPath);
 
  private:
+  // The three steps of processRequest, apart for a replay that builds
+  // requests on another thread ahead of the one it delivers. Building reads
+  // only what initialize left, so it may run beside the rest; it checks
+  // the values the envelope carries and throws what processRequest would.
+  AnswerKey beginRequest(const I18NString& type, const I18NString& action);
+  // `content` is the payload's first child, or an empty handle for none.
+  BuiltRequest buildRequest(const I18NString& type, const I18NString& action,
+                            const TOVIDOM_Node& content) const;
+  bool sendRequest(AnswerKey name, BuiltRequest built);
   // The next request replays a transaction.
   void nextIsTransaction(unsigned long long ordinal, std::int32_t seq);
   // A difference from the baseline: on standard error (the first

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <streambuf>
 #include <string>
+#include <utility>
 
 // The growable in-memory array behind a request's output stream. It starts
 // empty and grows as text is written; a failure to grow reaches the stream
@@ -14,6 +15,8 @@ class RequestBuffer : public std::streambuf {
 
   const char* data() const { return text_.data(); }
   std::size_t size() const { return text_.size(); }
+  // The text written, which leaves the buffer empty.
+  std::string take() { return std::move(text_); }
 
  protected:
   int_type overflow(int_type ch) override;

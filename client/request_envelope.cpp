@@ -31,10 +31,24 @@ bool MDProviderClient::processRequest(const I18NString& type,
                                       TOVIDOM_Document& payload) {
   // No request after an interruption.
   platform::throwIfInterrupted();
+  AnswerKey name = beginRequest(type, action);
+  const TOVIDOM_Node content =
+      payload != nullptr ? payload->getFirstChild() : TOVIDOM_Node();
+  return sendRequest(std::move(name), buildRequest(type, action, content));
+}
+
+AnswerKey MDProviderClient::beginRequest(const I18NString& type,
+                                         const I18NString& action) {
   AnswerKey name = std::exchange(nextRequest, AnswerKey());
   name.type = type.str();
   name.action = action.str();
   runRecord.begin(type.str(), action.str());
+  return name;
+}
+
+BuiltRequest MDProviderClient::buildRequest(const I18NString& type,
+                                            const I18NString& action,
+                                            const TOVIDOM_Node& content) const {
   requireXmlValue(projectName, "The project name");
   requireXmlValue(type, "The request type");
   requireXmlValue(action, "The request action");
@@ -44,10 +58,7 @@ bool MDProviderClient::processRequest(const I18NString& type,
   root->setAttribute("type", type);
   root->setAttribute("action", action);
   root->setAttribute("model", I18NString(projectName.c_str()));
-  if (payload != nullptr) {
-    const TOVIDOM_Node first = payload->getFirstChild();
-    if (first != nullptr) root->appendChild(envelope->importNode(first, 1));
-  }
+  if (content != nullptr) root->appendChild(envelope->importNode(content, 1));
   envelope->appendChild(root);
 
   RequestBuffer buffer;
@@ -56,24 +67,32 @@ bool MDProviderClient::processRequest(const I18NString& type,
   out.put('\0');
   // A request cut short is a failure, never a request counted as sent.
   if (!out) throw new TOVException("The request could not be serialized whole");
-  if (requestTrace.isOpen()) requestTrace.append(buffer.data(), buffer.size());
+  BuiltRequest built;
+  built.text = buffer.take();
+  // Taken from the document as built, only when a baseline wants it.
+  if (judge.isOn()) built.canonical = platform::canonicalPayload(envelope);
+  if (delivery.echoes()) built.envelope = envelope;
+  return built;
+}
+
+bool MDProviderClient::sendRequest(AnswerKey name, BuiltRequest built) {
+  const std::string& text = built.text;
+  if (requestTrace.isOpen()) requestTrace.append(text.data(), text.size());
   if (!delivery.isOn()) {
     lastAnswered = std::move(name);
     answeredAny = true;
     runRecord.pass();
     return true;
   }
-  const DeliveryOutcome& outcome = delivery.deliver(
-      type.c_str(), action.c_str(), buffer.data(), buffer.size() - 1, envelope);
+  const DeliveryOutcome& outcome =
+      delivery.deliver(name.type.c_str(), name.action.c_str(), text.data(),
+                       text.size() - 1, built.envelope);
   const bool accepted = outcome.accepted;
   const platform::HttpAnswer& answer = outcome.answer;
   Answered answered;
   answered.key = name;
-  answered.request = {buffer.data(), buffer.size() - 1};
-  // Taken from the document as built, only when a baseline wants it.
-  const std::string canonical =
-      judge.isOn() ? platform::canonicalPayload(envelope) : std::string();
-  answered.payload = canonical;
+  answered.request = {text.data(), text.size() - 1};
+  answered.payload = built.canonical;
   answered.status = answer.status;
   answered.mediaType = answer.mediaType;
   answered.milliseconds = outcome.milliseconds;
@@ -119,8 +138,7 @@ void MDProviderClient::tellDifference(const Verdict& verdict) {
 bool MDProviderClient::processNodeRequest(const I18NString& type,
                                           const I18NString& action,
                                           TOVIDOM_Node& node) {
-  TOVIDOM_Document carrier =
-      TOVIDOM_DOMImplementation::getInstance()->createDocument();
-  if (node != nullptr) carrier->appendChild(carrier->importNode(node, 1));
-  return processRequest(type, action, carrier);
+  platform::throwIfInterrupted();
+  AnswerKey name = beginRequest(type, action);
+  return sendRequest(std::move(name), buildRequest(type, action, node));
 }

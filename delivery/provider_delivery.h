@@ -57,6 +57,8 @@ class ProviderDelivery {
                  const DeliveryVariables& variables, SecretMask& secrets,
                  std::string& problem);
   bool isOn() const { return http_.has_value(); }
+  // Whether each exchange is shown, its request as a document.
+  bool echoes() const { return echo_; }
   // The connection and the credentials go: at the end of the run.
   void end();
 

@@ -3,16 +3,18 @@
 
 #include <charconv>
 #include <cstdint>
+#include <exception>
 #include <string>
+#include <utility>
 
 #include "client/md_provider_client.h"
 #include "console/replay_progress.h"
-#include "platform/core/decimal_number.h"
 #include "platform/core/tov_exception.h"
 #include "platform/os/console.h"
 #include "platform/os/interruption.h"
-#include "platform/xml/xml_document.h"
 #include "platform/xml/xml_element_stream.h"
+#include "runners/read_ahead.h"
+#include "runners/transaction_reader.h"
 
 namespace {
 
@@ -23,11 +25,6 @@ std::string composed(const char* text, std::int32_t number,
   char digits[16];
   const auto end = std::to_chars(digits, digits + sizeof digits, number).ptr;
   return std::string(text).append(digits, end).append(tail);
-}
-
-bool isSelected(std::int32_t seq, std::int32_t first, std::int32_t last) {
-  // -1 as the upper bound means none; any other value is an ordinary bound.
-  return seq >= first && (seq <= last || last == -1);
 }
 
 }  // namespace
@@ -50,37 +47,31 @@ bool MDProviderClient::replayActionLog() {
       platform::standardOutputIsTerminal());
   const I18NString type("action");
   const I18NString action("execute");
-  const I18NString seqName("seq");
-  std::int32_t done = 0;
+  TransactionReader reader(
+      log, scriptPath.str(), firstSeq, lastSeq,
+      [this, &type, &action](const TOVIDOM_Node& transaction) {
+        return buildRequest(type, action, transaction);
+      });
+  // While delivering, the next requests are read and built as the provider
+  // answers the one before.
+  ReadAhead ahead(reader, delivery.isOn());
   for (;;) {
-    TOVIDOM_Document outermost =
-        TOVIDOM_DOMImplementation::getInstance()->createDocument();
-    const auto next = log.next(outermost);
-    if (next == platform::XmlElementStream::Next::kEnd) break;
-    if (next == platform::XmlElementStream::Next::kChanged) {
-      throw new TOVException("The action log \"" + scriptPath.str() +
-                             "\" changed while it was replayed");
+    ReadTransaction read = ahead.next();
+    platform::throwIfInterrupted();
+    progress.update(read.looked, delivery.answered());
+    if (read.kind == ReadTransaction::Kind::kEnd) break;
+    if (read.kind == ReadTransaction::Kind::kFailed) {
+      std::rethrow_exception(read.failure);
     }
-    // The outermost one first, then those nested in it.
-    const TOVIDOM_NodeList transactions =
-        outermost->getElementsByTagName("transaction");
-    const unsigned long inHand = transactions->getLength();
-    for (unsigned long index = 0; index < inHand; ++index) {
-      platform::throwIfInterrupted();
-      TOVIDOM_Node node = transactions->item(index);
-      const TOVIDOM_Element transaction(node);
-      const std::int32_t seq =
-          platform::decimalToInt(transaction->getAttribute(seqName).c_str());
-      progress.update(++done, delivery.answered());
-      if (!isSelected(seq, firstSeq, lastSeq)) continue;
-      printMessage(composed("\nTransaction: ", seq).c_str());
-      nextIsTransaction(static_cast<unsigned long long>(done), seq);
-      if (!processNodeRequest(type, action, node)) {
-        // The rest of the log is not replayed: the baseline's records of it
-        // are not reached, not lost.
-        judge.logEndsEarly();
-        return false;
-      }
+    printMessage(composed("\nTransaction: ", read.seq).c_str());
+    nextIsTransaction(static_cast<unsigned long long>(read.looked), read.seq);
+    AnswerKey name = beginRequest(type, action);
+    if (read.failure) std::rethrow_exception(read.failure);
+    if (!sendRequest(std::move(name), std::move(read.request))) {
+      // The rest of the log is not replayed: the baseline's records of it
+      // are not reached, not lost.
+      judge.logEndsEarly();
+      return false;
     }
   }
   finishReplay();

@@ -251,7 +251,8 @@ RunResult replayChangedAt(DeliveryTest& test, long held,
 }
 
 TEST_F(DeliveryTest, ALogThatChangesWhileItIsReplayedEndsTheRun) {
-  // Larger than one piece of reading, so that the replay reads on after the
+  // Larger than one piece of reading and than what the replay reads ahead
+  // of the request in flight (a mebibyte), so that it reads on after the
   // change; large transactions, so that few are sent before the next piece.
   // One byte of the last transaction changes in place: the size and, to the
   // second, the time may stay as they were.
@@ -259,7 +260,7 @@ TEST_F(DeliveryTest, ALogThatChangesWhileItIsReplayedEndsTheRun) {
                                   std::string(20'000, 'x') +
                                   "</data></transaction>";
   std::string log = "<log>";
-  while (log.size() < 1'000'000) log += transaction;
+  while (log.size() < 3'000'000) log += transaction;
   dir.write("log.xml", log + "</log>");
   StandInProvider provider(dir.path(), {"--delay", "2:3000"});
   const RunResult result = replayChangedAt(
