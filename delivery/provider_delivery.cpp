@@ -53,6 +53,7 @@ bool ProviderDelivery::configure(const Credentials& credentials,
                                      problem)) {
     return false;
   }
+  settings.http.whileWaiting = [this] { tellWhileWaiting(); };
   try {
     http_.emplace(settings.http);
   } catch (TOVException* failure) {
@@ -77,11 +78,11 @@ const DeliveryOutcome& ProviderDelivery::deliver(const char* type,
                                                  const char* text,
                                                  std::size_t size,
                                                  TOVIDOM_Node& request) {
-  // What the run said goes out before it waits for the provider.
-  std::cout.flush();
   DeliveryOutcome& outcome = outcome_;
   platform::HttpAnswer& answer = outcome.answer;
   const auto started = std::chrono::steady_clock::now();
+  sentAt_ = started;
+  toldWhileWaiting_ = false;
   try {
     answer = http_->post(text, size);
     outcome.milliseconds =
@@ -127,6 +128,17 @@ const DeliveryOutcome& ProviderDelivery::deliver(const char* type,
   }
   tellOfferedSchemes();
   return outcome;
+}
+
+void ProviderDelivery::tellWhileWaiting() {
+  // What the run said goes out once the provider keeps it waiting: a flush
+  // before every request would cost a write each.
+  if (toldWhileWaiting_ ||
+      std::chrono::steady_clock::now() - sentAt_ < kQuietWhileWaiting) {
+    return;
+  }
+  toldWhileWaiting_ = true;
+  std::cout.flush();
 }
 
 void ProviderDelivery::tellOfferedSchemes() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <memory>
 #include <optional>
@@ -80,6 +81,7 @@ class ProviderDelivery {
 
  private:
   void tellOfferedSchemes();
+  void tellWhileWaiting();
   void keepAnswer(TOVIDOM_Node& request);
 
   const SecretMask* secrets_ = nullptr;
@@ -94,4 +96,9 @@ class ProviderDelivery {
   long accepted_ = 0;
   long rejected_ = 0;
   DeliveryOutcome outcome_;
+  // When the request in flight went, and whether what the run said before
+  // it has gone out since.
+  std::chrono::steady_clock::time_point sentAt_;
+  bool toldWhileWaiting_ = false;
+  static constexpr std::chrono::milliseconds kQuietWhileWaiting{100};
 };

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -19,6 +20,10 @@ struct HttpSettings {
   std::string caFile;  // PEM certificates to trust; empty: the system's
   // The largest answer held; a larger one is not taken.
   std::size_t answerLimit = std::size_t{256} << 20;
+  // Called now and then while a request is in flight, on the thread that
+  // posts it, at least about once a second while nothing arrives. It must
+  // not throw.
+  std::function<void()> whileWaiting;
 
   HttpSettings() = default;
   HttpSettings(const HttpSettings&) = default;

@@ -1,5 +1,6 @@
 #include <curl/curl.h>
 
+#include <functional>
 #include <memory>
 #include <string_view>
 
@@ -53,6 +54,7 @@ struct HttpClient::Session {
   std::string user;
   bool loginOn = false;
   ResendRule rule;
+  std::function<void()> whileWaiting;
   // The answer to the latest send.
   std::string answer;
 
@@ -135,6 +137,17 @@ struct HttpClient::Session {
     answer.reserve(static_cast<std::size_t>(length));
     return true;
   }
+  static int progress(void* session, curl_off_t, curl_off_t, curl_off_t,
+                      curl_off_t) {
+    auto& state = *static_cast<Session*>(session);
+    try {
+      state.whileWaiting();
+    } catch (...) {
+      // Nothing may unwind through libcurl, and a hook's fault is no
+      // reason to drop the request.
+    }
+    return 0;
+  }
   // Called before each send of the request, on a new or reused connection.
   static int beforeSend(void* session, char*, char*, int, int) {
     auto& state = *static_cast<Session*>(session);
@@ -187,6 +200,12 @@ HttpClient::HttpClient(const HttpSettings& settings)
   s.option(CURLOPT_HEADERDATA, &s);
   s.option(CURLOPT_WRITEFUNCTION, Session::keepAnswer);
   s.option(CURLOPT_WRITEDATA, &s);
+  if (settings.whileWaiting) {
+    s.whileWaiting = settings.whileWaiting;
+    s.option(CURLOPT_XFERINFOFUNCTION, Session::progress);
+    s.option(CURLOPT_XFERINFODATA, &s);
+    s.option(CURLOPT_NOPROGRESS, 0L);
+  }
   s.option(CURLOPT_FOLLOWLOCATION, 0L);
   s.option(CURLOPT_NOSIGNAL, 1L);
   // One connection at a time: a fresh one replaces the one before, which
