@@ -174,6 +174,31 @@ TEST_F(InterruptionTest, ASecondOneEndsTheRunAtOnceAndLeavesNothing) {
             std::vector<std::string>{});
 }
 
+// Standard output to a file is flushed only now and then; a provider that
+// holds a request still finds the run's last line out, so a tester watching
+// the file sees where it waits and can stop it there.
+TEST_F(InterruptionTest, TheLineOfARequestTheProviderHoldsIsOutWhileItWaits) {
+  StandInProvider provider(dir.path(), {"--delay", "3:10000"});
+  dir.write("log.xml", logOf({1, 2}));
+  const std::string output = dir.path() + "/out.txt";
+  RunOptions options;
+  options.args = {"-t", "AC", "-c", "P", "-s", "log.xml"};
+  options.workingDir = dir.path();
+  options.outputFile = output;
+  options.env = {{"MDPROVIDER_DELIVER", provider.address()}};
+  // Well before the provider answers.
+  options.timeoutSeconds = 8;
+  options.interruptWhen = [&output] {
+    return test_support::readFile(output).find("Transaction: 2") !=
+           std::string::npos;
+  };
+  options.interruptSignals = {SIGINT, SIGINT};
+  const RunResult result = test_support::runProgram(program, options);
+  EXPECT_FALSE(result.timedOut) << "the line never came while it waited";
+  expectEndedBy(result, SIGINT);
+  EXPECT_EQ(provider.requests().size(), 3u);
+}
+
 // The echo's wait for a key, from a pipe that brings none or at a console
 // (a terminal under wine), ends with the interruption.
 TEST_F(InterruptionTest, ItEndsTheEchosWaitForAKey) {
