@@ -6,6 +6,8 @@
 namespace {
 
 // A few requests ahead keep the provider busy; more would only hold memory.
+// A request of kMostBytes or more is read ahead alone: the next is read
+// only once the replay is done with it, so no two are held at once.
 constexpr std::size_t kMostSteps = 64;
 constexpr std::size_t kMostBytes = 1 << 20;
 // A full queue wakes the reader only once it is half empty: a wake for
@@ -34,6 +36,8 @@ ReadAhead::ReadAhead(TransactionReader& reader, bool ahead) : reader_(reader) {
 
 ReadAhead::~ReadAhead() {
   if (!thread_.joinable()) return;
+  // A reader passing over a long stretch out of the range stops too.
+  reader_.stop();
   {
     const std::lock_guard<std::mutex> lock(mutex_);
     stop_ = true;
@@ -53,18 +57,26 @@ bool ReadAhead::roomAgain() const {
 void ReadAhead::readOn() {
   try {
     for (;;) {
+      {
+        // Room is made before reading, so that a reader that waits holds
+        // nothing.
+        std::unique_lock<std::mutex> lock(mutex_);
+        if (full() || largeHandedOver_) {
+          readerWaits_ = true;
+          changed_.wait(lock, [this] {
+            return stop_ || (roomAgain() && !largeHandedOver_);
+          });
+          readerWaits_ = false;
+        }
+        if (stop_) return;
+      }
       ReadTransaction step = reader_.next();
       const bool last = isLast(step);
       const std::size_t bytes = bytesOf(step);
-      std::unique_lock<std::mutex> lock(mutex_);
-      if (full()) {
-        readerWaits_ = true;
-        changed_.wait(lock, [this] { return stop_ || roomAgain(); });
-        readerWaits_ = false;
-      }
-      if (stop_) return;
+      const std::lock_guard<std::mutex> lock(mutex_);
       ready_.push_back(std::move(step));
       readyBytes_ += bytes;
+      largeHandedOver_ = bytes >= kMostBytes;
       finished_ = last;
       // Woken only when it waits: most steps cost no call into the system.
       if (replayWaits_) changed_.notify_all();
@@ -81,6 +93,11 @@ void ReadAhead::readOn() {
 ReadTransaction ReadAhead::next() {
   if (!thread_.joinable()) return reader_.next();
   std::unique_lock<std::mutex> lock(mutex_);
+  if (ready_.empty() && largeHandedOver_) {
+    // The replay is done with the large request: the next may be read.
+    largeHandedOver_ = false;
+    if (readerWaits_) changed_.notify_all();
+  }
   replayWaits_ = true;
   changed_.wait(lock, [this] { return !ready_.empty() || finished_; });
   replayWaits_ = false;

@@ -12,7 +12,8 @@
 // Reads a log a few transactions ahead of the replay, on a thread of its
 // own, so that the next requests are read and built while the provider
 // answers the one before. The steps come out in the reader's order; what
-// is read ahead is bounded in count and in bytes, so memory stays flat.
+// is read ahead is bounded in count and in bytes, and a large request is
+// read ahead alone, so memory stays flat.
 // Without `ahead` (or when no thread can start) the reader runs in-line.
 class ReadAhead {
  public:
@@ -38,6 +39,9 @@ class ReadAhead {
   bool readerWaits_ = false;
   bool replayWaits_ = false;
   bool stop_ = false;
+  // A large request was handed over and the replay has not come back for
+  // the next: the reader waits.
+  bool largeHandedOver_ = false;
   bool finished_ = false;
   // What the reading thread could not hand over.
   std::exception_ptr lost_;

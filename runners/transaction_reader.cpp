@@ -41,6 +41,11 @@ ReadTransaction TransactionReader::next() {
 
 ReadTransaction TransactionReader::read() {
   for (;;) {
+    if (stopped_.load()) {
+      ReadTransaction end;
+      end.looked = looked_;
+      return end;
+    }
     if (index_ == count_) {
       inHand_ = TOVIDOM_NodeList();
       outermost_ = TOVIDOM_DOMImplementation::getInstance()->createDocument();

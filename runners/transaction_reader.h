@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <exception>
 #include <functional>
@@ -44,6 +45,9 @@ class TransactionReader {
   // Never throws. After kEnd, kFailed or a transaction that failed to
   // build, nothing more is read: asked again, it says kEnd.
   ReadTransaction next();
+  // From any thread: the reading ends at the next transaction, as if the
+  // log ended there.
+  void stop() { stopped_.store(true); }
 
  private:
   ReadTransaction read();
@@ -61,4 +65,5 @@ class TransactionReader {
   unsigned long count_ = 0;
   std::int32_t looked_ = 0;
   bool over_ = false;
+  std::atomic<bool> stopped_{false};
 };

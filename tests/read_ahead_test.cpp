@@ -106,49 +106,79 @@ TEST(ReadAheadTest, StepsComeInTheLogsOrderWithAFailureInItsPlace) {
   }
 }
 
-// A replay that stops early (a rejection) leaves the reader waiting on a
-// full queue: it is stopped and waited for. Until then it reads no further
-// ahead than its bound, in steps and in bytes, so memory stays flat
-// whatever the log holds.
+// A log of `transactions` each carrying `payloadBytes` bytes, numbered
+// from 1, then `tail` more out of the range (numbered 0).
+std::string logOf(int transactions, std::size_t payloadBytes, int tail = 0) {
+  std::string text = "<log>";
+  for (int seq = 1; seq <= transactions; ++seq) {
+    text += "<transaction seq='" + std::to_string(seq) + "'>" +
+            std::string(payloadBytes, 'x') + "</transaction>";
+  }
+  for (int left = 0; left < tail; ++left) text += "<transaction seq='0'/>";
+  return text + "</log>";
+}
+
+// A replay that stops early (a rejection) leaves the reader waiting: it is
+// stopped and waited for. Until then it reads no further ahead than its
+// bound, in steps and in bytes, and a large request alone, so that memory
+// stays flat whatever the log holds.
 TEST(ReadAheadTest, ReadsNoFurtherAheadThanItsBound) {
   const struct {
     int transactions;
     std::size_t payloadBytes;
-    int mostBuilt;  // the one taken, those queued, the one in hand
+    int taken;      // by the replay, the last one still in its hands
+    int mostBuilt;  // those taken and those queued
   } cases[] = {
-      {1000, 10, 1 + 64 + 1},
-      {100, 200 * 1024, 1 + 6 + 1},
+      {1000, 10, 1, 1 + 64},
+      {100, 200 * 1024, 1, 1 + 6},
+      // The second is being sent: the third is not read meanwhile.
+      {5, 2 << 20, 2, 2},
   };
   for (const auto& c : cases) {
     TempDir dir;
-    std::string text = "<log>";
-    for (int seq = 1; seq <= c.transactions; ++seq) {
-      text += "<transaction seq='" + std::to_string(seq) + "'>" +
-              std::string(c.payloadBytes, 'x') + "</transaction>";
-    }
-    const std::string log = dir.write("log.xml", text + "</log>");
+    const std::string log =
+        dir.write("log.xml", logOf(c.transactions, c.payloadBytes));
     platform::XmlElementStream stream(log.c_str(), "transaction", "seq");
     stream.count();
     std::atomic<int> built{0};
-    TransactionReader reader(stream, log, 0, -1,
+    TransactionReader reader(stream, log, 1, -1,
                              [&](const TOVIDOM_Node& transaction) {
                                ++built;
                                return builtFrom(transaction);
                              });
     {
       ReadAhead readAhead(reader, true);
-      EXPECT_EQ(readAhead.next().seq, 1);
+      for (int seq = 1; seq <= c.taken; ++seq) {
+        EXPECT_EQ(readAhead.next().seq, seq);
+      }
       // Until the reader has stood still for a while.
       int seen = -1;
       for (int wait = 0; wait < 100 && built.load() != seen; ++wait) {
         seen = built.load();
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
       }
-      EXPECT_GT(built.load(), 1) << "the reader never read ahead";
       EXPECT_LE(built.load(), c.mostBuilt) << c.payloadBytes << " bytes each";
     }
     EXPECT_LT(built.load(), c.transactions);
   }
+}
+
+// A replay that stops before a long stretch out of the range does not wait
+// for the reader to pass over it.
+TEST(ReadAheadTest, AStoppedReplayDoesNotWaitForTheRestOfTheLog) {
+  TempDir dir;
+  constexpr int kTail = 300'000;
+  const std::string log = dir.write("log.xml", logOf(1, 10, kTail));
+  platform::XmlElementStream stream(log.c_str(), "transaction", "seq");
+  stream.count();
+  TransactionReader reader(stream, log, 1, -1, builtFrom);
+  {
+    ReadAhead readAhead(reader, true);
+    EXPECT_EQ(readAhead.next().seq, 1);
+  }
+  const ReadTransaction after = reader.next();
+  EXPECT_EQ(after.kind, Kind::kEnd);
+  EXPECT_LT(after.looked, 1 + kTail) << "the reader read the log to its end";
 }
 
 }  // namespace
