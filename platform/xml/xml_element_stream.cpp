@@ -58,6 +58,10 @@ unsigned long XmlElementStream::count() {
 
 bool XmlElementStream::keysRise() const { return state_->keysRise; }
 
+unsigned long long XmlElementStream::size() const {
+  return static_cast<unsigned long long>(state_->file.size());
+}
+
 XmlElementStream::Next XmlElementStream::next(TOVIDOM_Document& document) {
   State& s = *state_;
   XmlDocumentData* data = XmlAccess::data(document);

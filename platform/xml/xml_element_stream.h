@@ -26,6 +26,8 @@ class XmlElementStream {
   unsigned long count();
   // After `count`: whether the elements' keys rise in document order.
   bool keysRise() const;
+  // The file's size in bytes when it was opened.
+  unsigned long long size() const;
 
   enum class Next { kElement, kEnd, kChanged };
   // After `count`: fills `document`, which must be empty, with the next
