@@ -84,6 +84,11 @@ bool MDProviderClient::sendRequest(AnswerKey name, BuiltRequest built) {
     runRecord.pass();
     return true;
   }
+  // What the run said goes out before a request of its own (the project's,
+  // a script's): there are few, and a run that ends after one must not
+  // leave its last lines to the end. A replay's transactions leave theirs
+  // to the pace of the console and to a wait for the provider.
+  if (!name.isTransaction) std::cout.flush();
   const DeliveryOutcome& outcome =
       delivery.deliver(name.type.c_str(), name.action.c_str(), text.data(),
                        text.size() - 1, built.envelope);
